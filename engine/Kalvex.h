@@ -1,0 +1,52 @@
+#pragma once
+
+#include "EngineState.h"
+#include "SyncFrontend.h"
+
+#include <QThread>
+
+namespace kalvex {
+
+// The worker of one run: synchronises every checked profile (Synchronize All) or the selected
+// one (Synchronize Selected) on its own thread. It starts itself when constructed and deletes
+// itself once the front end's FinishRun has returned; keep a QPointer to it, never delete it.
+// Abort is QThread::requestInterruption(); the passes look at it before each file.
+class TKalvex final : public QThread {
+    Q_OBJECT
+
+public:
+    TKalvex(SyncFrontend& frontend, bool syncAllMode);
+    ~TKalvex() override;
+
+    bool Terminated() const { return isInterruptionRequested(); }
+
+protected:
+    void run() override;
+
+private:
+    bool Execute();  // true when no profile run taken returned false
+    bool RunProfile(int index);
+    bool ReconcilePass();
+    bool ReconcileFolder(const QByteArray& levelPrefix, const platform::Folder& source,
+                         const platform::Folder& target);
+    bool ReconcileSubFolder(const QByteArray& levelPrefix, const platform::DirEntry& entry,
+                            const platform::Folder& source, const platform::Folder& target);
+    void ReconcileFile(const QByteArray& levelPrefix, const platform::DirEntry& entry,
+                       const platform::Folder& source, const platform::Folder& target);
+
+    // Display operations, handed to the front end.
+    void BeginProfile();
+    void ShowFolder();
+    void AddLogRow();
+
+    void ShowError(const QString& text);
+    void ReportFailedCopy();
+    void ReportFailedDelete();
+
+    SyncFrontend& m_frontend;
+    const bool m_syncAllMode;
+    EngineState m_state;
+    QString CurrentFolder;
+};
+
+}  // namespace kalvex

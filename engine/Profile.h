@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace kalvex {
+
+// One profile of a project: a row of the profile list, a section of the project file.
+struct Profile {
+    bool Checked = true;
+    QString Name;
+    QString DirA;  // exactly as typed or loaded, a trailing separator included
+    QString DirB;
+
+    friend bool operator==(const Profile&, const Profile&) = default;
+};
+
+}  // namespace kalvex
