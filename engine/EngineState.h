@@ -1,6 +1,7 @@
 #pragma once
 
-#include "LogList.h"
+#include "LogFile.h"
+#include "platform/FileTime.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,7 +20,7 @@ struct ReportTime {
     static ReportTime Missing() { return {}; }
     static ReportTime Folder() { return {Kind::Folder, 0}; }
     static ReportTime Of(std::uint32_t packed) { return {Kind::Packed, packed}; }
-    QString Text() const;
+    QString Text(const platform::TimeTextFormat& format) const;
 };
 
 // The state of the running profile, written by the worker only; the display operations read

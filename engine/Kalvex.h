@@ -3,6 +3,9 @@
 #include "EngineState.h"
 #include "SyncFrontend.h"
 
+#include "platform/FileTime.h"
+#include "platform/Folder.h"
+
 #include <QThread>
 
 namespace kalvex {
@@ -24,18 +27,18 @@ protected:
     void run() override;
 
 private:
-    bool Execute();  // true when no profile run taken returned false
+    bool Execute();
     bool RunProfile(int index);
-    bool ReconcilePass();
     bool ReconcileFolder(const QByteArray& levelPrefix, const platform::Folder& source,
                          const platform::Folder& target);
     bool ReconcileSubFolder(const QByteArray& levelPrefix, const platform::DirEntry& entry,
                             const platform::Folder& source, const platform::Folder& target);
     void ReconcileFile(const QByteArray& levelPrefix, const platform::DirEntry& entry,
                        const platform::Folder& source, const platform::Folder& target);
+    void WriteNewLog(const platform::Folder& rootA);
 
     // Display operations, handed to the front end.
-    void BeginProfile();
+    void BeginProfile(const platform::Folder& rootA, const platform::Folder& rootB);
     void ShowFolder();
     void AddLogRow();
 
@@ -45,8 +48,9 @@ private:
 
     SyncFrontend& m_frontend;
     const bool m_syncAllMode;
+    const platform::TimeTextFormat m_timeFormat;
     EngineState m_state;
-    QString CurrentFolder;
+    QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
 };
 
 }  // namespace kalvex

@@ -1,0 +1,387 @@
+#include "Kalvex.h"
+
+#include "platform/FileOps.h"
+#include "platform/SafeWrite.h"
+#include "platform/TempName.h"
+#include "platform/Trash.h"
+
+#include <QFile>
+#include <QScopeGuard>
+
+#include <unistd.h>
+
+namespace kalvex {
+
+using platform::DirEntry;
+using platform::EntryKind;
+using platform::EntryStatus;
+using platform::Folder;
+
+namespace {
+
+const QString kSame = QStringLiteral("=");
+const QString kCopyAToB = QStringLiteral(">>");
+const QString kCopyBToA = QStringLiteral("<<");
+const QString kNewerA = QStringLiteral(">");
+const QString kNewerB = QStringLiteral("<");
+const QString kDeleteA = QStringLiteral("X-");
+const QString kDeleteB = QStringLiteral("-X");
+
+// Packed times within this many units (8 seconds within a minute) count as the same.
+constexpr std::int64_t kTolerance = 4;
+
+QString Display(const QByteArray& bytes)
+{
+    return QString::fromLocal8Bit(bytes);
+}
+
+// The entries that a folder copy takes: never a temporary file of a safe write, never a
+// name that a log file could not list.
+bool TakenByFolderCopy(const QByteArray& name, const EntryStatus&)
+{
+    return !platform::IsTempName(name) && IsLoggableName(name);
+}
+
+}  // namespace
+
+QString HeaderRowCaption(const QString& profileName)
+{
+    return QStringLiteral("Synchronizing ") + profileName + u':';
+}
+
+QString ReportTime::Text(const platform::TimeTextFormat& format) const
+{
+    switch (kind) {
+    case Kind::Missing:
+        return QStringLiteral("-");
+    case Kind::Folder:
+        return QStringLiteral("*");
+    case Kind::Packed:
+        break;
+    }
+    return format.Text(packed);
+}
+
+TKalvex::TKalvex(SyncFrontend& frontend, bool syncAllMode)
+    : m_frontend(frontend), m_syncAllMode(syncAllMode)
+{
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    start(QThread::LowPriority);
+}
+
+TKalvex::~TKalvex()
+{
+    wait();
+}
+
+void TKalvex::run()
+{
+    const bool completed = Execute();
+    m_frontend.FinishRun(completed);
+}
+
+bool TKalvex::Execute()
+{
+    if (m_syncAllMode) {
+        // The row count is read again before each row: the list may change during the run.
+        for (int index = 0; index < m_frontend.ProfileCount(); ++index) {
+            const std::optional<Profile> row = m_frontend.ProfileAt(index);
+            if (!row || !row->Checked) {
+                continue;
+            }
+            m_state.ProfileName = row->Name;
+            if (!RunProfile(index)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const int selected = m_frontend.SelectedProfile();
+    const std::optional<Profile> row =
+        selected < 0 ? std::nullopt : m_frontend.ProfileAt(selected);
+    if (!row) {
+        return true;
+    }
+    m_state.ProfileName = row->Name;
+    return RunProfile(selected);
+}
+
+bool TKalvex::RunProfile(int index)
+{
+    const std::optional<Profile> row = m_frontend.ProfileAt(index);
+    if (!row) {
+        return true;  // the row went away since it was taken: nothing to run
+    }
+    EngineState& s = m_state;
+    s.RootA = QFile::encodeName(row->DirA) + '/';
+    s.RootB = QFile::encodeName(row->DirB) + '/';
+
+    // An empty folder path would name the root of the file system: it counts as missing.
+    const Folder rootA = row->DirA.isEmpty() ? Folder() : Folder::Open(s.RootA);
+    if (!rootA.IsOpen()) {
+        ShowError(QStringLiteral("Couldn't find the parent folder:") + Display(s.RootA));
+        return false;
+    }
+    const Folder rootB = row->DirB.isEmpty() ? Folder() : Folder::Open(s.RootB);
+    if (!rootB.IsOpen()) {
+        ShowError(QStringLiteral("Couldn't find the parent folder:") + Display(s.RootB));
+        return false;
+    }
+
+    BeginProfile(rootA, rootB);
+
+    s.PrevLog.Clear();
+    s.NewLog.Clear();
+    const auto release = qScopeGuard([&s] {
+        s.PrevLog.Clear();
+        s.NewLog.Clear();
+    });
+    if (!s.PrevLog.Load(rootA, LogFileName(m_frontend.ProjectFileName()))) {
+        const EngineMessage question{
+            QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
+                           "folders will be deleted.\n\nDo you want to continue?"),
+            QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes};
+        if (m_frontend.MessageBox(question) == Answer::No) {
+            return false;
+        }
+    }
+
+    s.SourceRoot = s.RootA;
+    s.TargetRoot = s.RootB;
+    s.ReversePass = false;
+    if (!ReconcileFolder(QByteArray(), rootA, rootB)) {
+        return false;
+    }
+    s.TargetRoot = s.RootA;
+    s.SourceRoot = s.RootB;
+    s.ReversePass = true;
+    if (!ReconcileFolder(QByteArray(), rootB, rootA)) {
+        return false;
+    }
+    WriteNewLog(rootA);
+    return true;
+}
+
+void TKalvex::WriteNewLog(const Folder& rootA)
+{
+    const QByteArray name = LogFileName(m_frontend.ProjectFileName());
+    int error = 0;
+    if (!platform::WriteFileAtomicallyIn(rootA, name, m_state.NewLog.Text(), error)) {
+        // The old log no longer describes the folders: a later run must ask rather than
+        // delete by it. A log that cannot be written is otherwise not reported.
+        ::unlinkat(rootA.Descriptor(), name.constData(), 0);
+    }
+}
+
+bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& source,
+                              const Folder& target)
+{
+    std::vector<DirEntry> entries;
+    int error = 0;
+    if (!source.List(entries, error)) {
+        return true;
+    }
+    for (const DirEntry& entry : entries) {
+        if (entry.status.kind == EntryKind::Folder) {
+            if (!ReconcileSubFolder(levelPrefix, entry, source, target)) {
+                return false;
+            }
+            continue;
+        }
+        if (Terminated()) {
+            return false;
+        }
+        ReconcileFile(levelPrefix, entry, source, target);
+    }
+    return true;
+}
+
+bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const DirEntry& entry,
+                                 const Folder& source, const Folder& target)
+{
+    EngineState& s = m_state;
+    if (platform::IsTempName(entry.name)) {
+        return true;
+    }
+    s.EntryName = levelPrefix + entry.name;
+    if (!IsLoggableName(entry.name)) {
+        ReportFailedCopy();
+        return true;
+    }
+    s.SourceTime = ReportTime::Folder();
+    CurrentFolder = Display(s.EntryName);
+    s.TopLevel = levelPrefix.isEmpty();
+    ShowFolder();
+
+    const EntryStatus there = target.Status(entry.name);
+    bool remains = true;
+    bool onTarget = true;
+    switch (there.kind) {
+    case EntryKind::Folder:
+        s.ActionMark = kSame;
+        s.TargetTime = ReportTime::Folder();
+        break;
+    case EntryKind::Missing:
+        s.TargetTime = ReportTime::Missing();
+        if (!s.PrevLog.Contains(s.EntryName)) {
+            s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
+            int error = 0;
+            if (!platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
+                ReportFailedCopy();
+            }
+            onTarget = target.Status(entry.name).kind == EntryKind::Folder;
+        } else {
+            s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
+            int error = 0;
+            remains = !platform::MoveToTrash(source, entry.name, error);
+            if (remains) {
+                ReportFailedDelete();
+            }
+            onTarget = false;
+        }
+        break;
+    default:
+        // A file or link of the same name on the other side, or a side that cannot be
+        // read: neither is touched.
+        ReportFailedCopy();
+        return true;
+    }
+
+    s.IconBase = 0;
+    if (s.ActionMark != kSame) {
+        AddLogRow();
+    }
+    if (s.ReversePass && remains && onTarget) {
+        s.NewLog.Add(s.EntryName);
+    }
+    if (s.ActionMark != kSame) {
+        return true;
+    }
+    const Folder sourceChild = source.OpenChild(entry.name);
+    const Folder targetChild = target.OpenChild(entry.name);
+    if (!sourceChild.IsOpen() || !targetChild.IsOpen()) {
+        // What cannot be seen is not missing: nothing below is copied or deleted.
+        ReportFailedCopy();
+        return true;
+    }
+    return ReconcileFolder(s.EntryName + '\\', sourceChild, targetChild);
+}
+
+void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const DirEntry& entry,
+                            const Folder& source, const Folder& target)
+{
+    EngineState& s = m_state;
+    if (platform::IsTempName(entry.name)) {
+        return;
+    }
+    s.EntryName = levelPrefix + entry.name;
+    if (IsLogFilePath(s.EntryName)) {
+        return;
+    }
+    const EntryKind kind = entry.status.kind;
+    if (!IsLoggableName(entry.name) || (kind != EntryKind::File && kind != EntryKind::Link)) {
+        ReportFailedCopy();
+        return;
+    }
+
+    const EntryStatus there = target.Status(entry.name);
+    const std::uint32_t sourcePacked = entry.status.Packed();
+    s.SourceTime = ReportTime::Of(sourcePacked);
+    bool remains = true;
+    bool onTarget = true;
+    int error = 0;
+    if (there.kind == EntryKind::Missing) {
+        s.TargetTime = ReportTime::Missing();
+        if (!s.PrevLog.Contains(s.EntryName)) {
+            s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
+            onTarget = platform::CopyEntry(source, entry.name, target,
+                                           platform::CopyMode::FailIfExists, error);
+            if (!onTarget) {
+                ReportFailedCopy();
+            }
+        } else {
+            s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
+            remains = !platform::MoveToTrash(source, entry.name, error);
+            if (remains) {
+                ReportFailedDelete();
+            }
+            onTarget = false;
+        }
+    } else if (there.kind == kind) {
+        const std::uint32_t targetPacked = there.Packed();
+        s.TargetTime = ReportTime::Of(targetPacked);
+        const std::int64_t sourceTime = sourcePacked;
+        const std::int64_t targetTime = targetPacked;
+        if (targetTime > sourceTime + kTolerance) {
+            s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
+            if (!platform::CopyEntry(target, entry.name, source, platform::CopyMode::Overwrite,
+                                     error)) {
+                ReportFailedCopy();
+            }
+        } else if (sourceTime > targetTime + kTolerance) {
+            s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
+            if (!platform::CopyEntry(source, entry.name, target, platform::CopyMode::Overwrite,
+                                     error)) {
+                ReportFailedCopy();
+            }
+        } else {
+            s.ActionMark = kSame;
+        }
+    } else {
+        // A folder, a link against a file, or a side that cannot be read: neither side is
+        // touched, and the name is not listed.
+        ReportFailedCopy();
+        return;
+    }
+
+    s.IconBase = 1;
+    if (s.ActionMark != kSame) {
+        AddLogRow();
+    }
+    if (s.ReversePass && remains && onTarget) {
+        s.NewLog.Add(s.EntryName);
+    }
+}
+
+void TKalvex::BeginProfile(const Folder& rootA, const Folder& rootB)
+{
+    m_frontend.BeginProfile(m_state.ProfileName,
+                            rootA.CountSubFolders() + rootB.CountSubFolders());
+}
+
+void TKalvex::ShowFolder()
+{
+    m_frontend.ShowFolder(CurrentFolder, m_state.TopLevel);
+}
+
+void TKalvex::AddLogRow()
+{
+    const EngineState& s = m_state;
+    LogRow row;
+    row.fileName = s.EntryName;
+    row.action = s.ActionMark;
+    const QString sourceText = s.SourceTime.Text(m_timeFormat);
+    const QString targetText = s.TargetTime.Text(m_timeFormat);
+    row.timeA = s.ReversePass ? targetText : sourceText;
+    row.timeB = s.ReversePass ? sourceText : targetText;
+    const bool deletion = s.ActionMark == kDeleteA || s.ActionMark == kDeleteB;
+    row.imageIndex = s.IconBase + (deletion ? 2 : 0);
+    m_frontend.AddLogRow(row);
+}
+
+void TKalvex::ShowError(const QString& text)
+{
+    m_frontend.MessageBox({text, QStringLiteral("Error!"), MessageKind::Error, Answer::Ok});
+}
+
+void TKalvex::ReportFailedCopy()
+{
+    ShowError(QStringLiteral("Failed to copy: ") + Display(m_state.EntryName));
+}
+
+void TKalvex::ReportFailedDelete()
+{
+    ShowError(QStringLiteral("Failed to delete: ") + Display(m_state.EntryName));
+}
+
+}  // namespace kalvex

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/Folder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSet>
+#include <QString>
+
+namespace kalvex {
+
+// The file name of a profile's log file in Directory A: "kvx_" and the project file's name,
+// its extension replaced by ".log" (an untitled project gives "kvx_.log").
+QByteArray LogFileName(const QString& projectFileName);
+
+// True for the relative paths that the passes leave alone as log files: those that begin
+// with "kvx_" and end in the extension ".log", in exactly that letter case.
+bool IsLogFilePath(QByteArrayView relativePath);
+
+// True when a name can stand in a log file line and in a relative path: it holds no line
+// end and no backslash, the separator of relative paths.
+bool IsLoggableName(QByteArrayView name);
+
+// The previous log file: its lines, looked up through a hash index. The file system is
+// case-sensitive here, so a line matches only the same path exactly.
+class LogList {
+public:
+    // Reads the log file `name` in `folder`; false (and the list empty) when it cannot be read.
+    bool Load(const platform::Folder& folder, const QByteArray& name);
+    bool Contains(QByteArrayView relativePath) const { return m_lines.contains(relativePath); }
+    qsizetype Count() const { return m_lines.size(); }
+    void Clear();
+
+private:
+    QByteArray m_text;               // the file's content; the index points into it
+    QSet<QByteArrayView> m_lines;
+};
+
+// The new log file, built line by line in the order of the second pass.
+class LogBuilder {
+public:
+    void Add(QByteArrayView relativePath);
+    const QByteArray& Text() const { return m_text; }
+    void Clear() { m_text = QByteArray(); }
+
+private:
+    QByteArray m_text;
+};
+
+}  // namespace kalvex

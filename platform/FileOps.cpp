@@ -1,0 +1,386 @@
+#include "FileOps.h"
+
+#include "TempName.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalvex::platform {
+
+namespace {
+
+// Copies never carry set-user-ID, set-group-ID or sticky bits.
+constexpr unsigned kCopiedPermissions = 0777;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    // Closes now: a write error that the file system reports only at close is seen.
+    bool Close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool Fail(int& error, int value)
+{
+    error = value;
+    return false;
+}
+
+bool SameVersion(const struct stat& before, const struct stat& after)
+{
+    return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;
+}
+
+bool CopyData(int in, int out, qint64 size, int& error)
+{
+    // The kernel copies without a trip through user space where it can.
+    qint64 left = size;
+    while (left > 0) {
+        const ssize_t done = ::copy_file_range(in, nullptr, out, nullptr,
+                                               static_cast<size_t>(left), 0);
+        if (done > 0) {
+            left -= done;
+            continue;
+        }
+        if (done == 0) {
+            break;  // the file got shorter; the version check afterwards notices it
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            return Fail(error, errno);
+        }
+        break;  // not supported here: copy the rest by hand
+    }
+    if (left <= 0) {
+        return true;
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) {
+            return true;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail(error, errno);
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t put = ::write(out, buffer.data() + written,
+                                        static_cast<size_t>(got - written));
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return Fail(error, errno);
+            }
+            written += put;
+        }
+    }
+}
+
+// Writes a regular file's content, permission bits and times to the new name `target`
+// (which must not exist) in `to`.
+bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
+                   const QByteArray& target, int& error)
+{
+    // O_NONBLOCK: a name swapped for a pipe since it was listed must not hang the run.
+    Descriptor in(::openat(from.Descriptor(), name.constData(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.IsOpen()) {
+        return Fail(error, errno);
+    }
+    struct stat before;
+    if (::fstat(in.Get(), &before) != 0) {
+        return Fail(error, errno);
+    }
+    if (!S_ISREG(before.st_mode)) {
+        return Fail(error, EINVAL);
+    }
+    ::fcntl(in.Get(), F_SETFL, O_RDONLY);
+    Descriptor out(::openat(to.Descriptor(), target.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.IsOpen()) {
+        return Fail(error, errno);
+    }
+    bool ok = CopyData(in.Get(), out.Get(), before.st_size, error);
+    struct stat after;
+    if (ok && ::fstat(in.Get(), &after) != 0) {
+        ok = Fail(error, errno);
+    }
+    if (ok && !SameVersion(before, after)) {
+        ok = Fail(error, EAGAIN);
+    }
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    if (ok && (::fchmod(out.Get(), before.st_mode & kCopiedPermissions) != 0 ||
+               ::futimens(out.Get(), times) != 0)) {
+        ok = Fail(error, errno);
+    }
+    if (!out.Close() && ok) {
+        ok = Fail(error, errno);
+    }
+    if (!ok) {
+        ::unlinkat(to.Descriptor(), target.constData(), 0);
+    }
+    return ok;
+}
+
+bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
+                   const Folder& to, const QByteArray& target, int& error)
+{
+    QByteArray content(status.size + 1, Qt::Uninitialized);
+    const ssize_t length =
+        ::readlinkat(from.Descriptor(), name.constData(), content.data(), content.size());
+    if (length < 0) {
+        return Fail(error, errno);
+    }
+    if (length >= content.size()) {
+        return Fail(error, EAGAIN);  // the link changed since its status was read
+    }
+    content.truncate(length);
+    if (::symlinkat(content.constData(), to.Descriptor(), target.constData()) != 0) {
+        return Fail(error, errno);
+    }
+    const struct timespec times[2] = {status.modified, status.modified};
+    if (::utimensat(to.Descriptor(), target.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        error = errno;
+        ::unlinkat(to.Descriptor(), target.constData(), 0);
+        return false;
+    }
+    return true;
+}
+
+bool WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
+                    const Folder& to, const QByteArray& target, int& error)
+{
+    switch (status.kind) {
+    case EntryKind::File:
+        return WriteFileCopy(from, name, to, target, error);
+    case EntryKind::Link:
+        return WriteLinkCopy(from, name, status, to, target, error);
+    default:
+        return Fail(error, EINVAL);
+    }
+}
+
+// Renames `temp` to `name` within `folder` unless `name` exists.
+bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
+                     bool isFolder, int& error)
+{
+    const int fd = folder.Descriptor();
+    if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return Fail(error, errno);
+    }
+    // File systems without the flag: a hard link fails when the name exists. A folder
+    // cannot be linked; a plain rename refuses to replace anything but an empty folder.
+    if (isFolder) {
+        if (::renameat(fd, temp.constData(), fd, name.constData()) != 0) {
+            return Fail(error, errno);
+        }
+        return true;
+    }
+    if (::linkat(fd, temp.constData(), fd, name.constData(), 0) != 0) {
+        return Fail(error, errno);
+    }
+    ::unlinkat(fd, temp.constData(), 0);
+    return true;
+}
+
+bool RemoveTree(const Folder& parent, const QByteArray& name);
+
+bool RemoveContent(const Folder& folder)
+{
+    std::vector<DirEntry> entries;
+    int error = 0;
+    if (!folder.List(entries, error)) {
+        return false;
+    }
+    bool ok = true;
+    for (const DirEntry& entry : entries) {
+        if (entry.status.kind == EntryKind::Folder) {
+            ok = RemoveTree(folder, entry.name) && ok;
+        } else {
+            ok = ::unlinkat(folder.Descriptor(), entry.name.constData(), 0) == 0 && ok;
+        }
+    }
+    return ok;
+}
+
+// Removes a temporary folder tree that this program built itself.
+bool RemoveTree(const Folder& parent, const QByteArray& name)
+{
+    const Folder folder = parent.OpenChild(name);
+    if (folder.IsOpen()) {
+        RemoveContent(folder);
+    }
+    return ::unlinkat(parent.Descriptor(), name.constData(), AT_REMOVEDIR) == 0;
+}
+
+bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& filter,
+                       int& error)
+{
+    std::vector<DirEntry> entries;
+    if (!from.List(entries, error)) {
+        return false;
+    }
+    bool complete = true;
+    for (const DirEntry& entry : entries) {
+        if (!filter(entry.name, entry.status)) {
+            continue;
+        }
+        int entryError = 0;
+        bool ok = true;
+        switch (entry.status.kind) {
+        case EntryKind::File:
+        case EntryKind::Link:
+            ok = WriteEntryCopy(from, entry.name, entry.status, to, entry.name, entryError);
+            // A file being written to is left for the next run, which copies it whole.
+            if (!ok && entryError == EAGAIN) {
+                ok = true;
+            }
+            break;
+        case EntryKind::Folder: {
+            ok = false;
+            const Folder source = from.OpenChild(entry.name);
+            if (!source.IsOpen()) {
+                entryError = source.Error();
+                break;
+            }
+            if (::mkdirat(to.Descriptor(), entry.name.constData(), 0700) != 0) {
+                entryError = errno;
+                break;
+            }
+            const Folder target = to.OpenChild(entry.name);
+            if (!target.IsOpen()) {
+                entryError = target.Error();
+                break;
+            }
+            ok = CopyFolderContent(source, target, filter, entryError);
+            const struct timespec times[2] = {entry.status.modified, entry.status.modified};
+            if (::fchmod(target.Descriptor(), entry.status.permissions & kCopiedPermissions) !=
+                    0 ||
+                ::futimens(target.Descriptor(), times) != 0) {
+                ok = ok && Fail(entryError, errno);
+            }
+            break;
+        }
+        case EntryKind::Special:
+            break;
+        case EntryKind::Missing:
+        case EntryKind::Unknown:
+            ok = false;
+            entryError = entry.status.error;
+            break;
+        }
+        if (!ok) {
+            if (complete) {
+                error = entryError;
+            }
+            complete = false;
+        }
+    }
+    return complete;
+}
+
+}  // namespace
+
+bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, CopyMode mode,
+               int& error)
+{
+    const EntryStatus status = from.Status(name);
+    if (status.kind == EntryKind::Unknown) {
+        return Fail(error, status.error);
+    }
+    if (status.kind != EntryKind::File && status.kind != EntryKind::Link) {
+        return Fail(error, status.kind == EntryKind::Missing ? ENOENT : EINVAL);
+    }
+    if (mode == CopyMode::Overwrite) {
+        const EntryStatus existing = to.Status(name);
+        // A file without any write permission is read-only, for root too.
+        if (existing.kind == EntryKind::File && (existing.permissions & 0222) == 0) {
+            return Fail(error, EACCES);
+        }
+        if (existing.kind == EntryKind::Folder) {
+            return Fail(error, EISDIR);
+        }
+    }
+    const QByteArray temp = NewTempName();
+    if (!WriteEntryCopy(from, name, status, to, temp, error)) {
+        return false;
+    }
+    const bool committed =
+        mode == CopyMode::Overwrite
+            ? (::renameat(to.Descriptor(), temp.constData(), to.Descriptor(),
+                          name.constData()) == 0 ||
+               Fail(error, errno))
+            : RenameNoReplace(to, temp, name, false, error);
+    if (!committed) {
+        ::unlinkat(to.Descriptor(), temp.constData(), 0);
+    }
+    return committed;
+}
+
+bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
+                const CopyFilter& filter, int& error)
+{
+    const Folder source = from.OpenChild(name);
+    if (!source.IsOpen()) {
+        return Fail(error, source.Error());
+    }
+    struct stat st;
+    if (::fstat(source.Descriptor(), &st) != 0) {
+        return Fail(error, errno);
+    }
+    const QByteArray temp = NewTempName();
+    if (::mkdirat(to.Descriptor(), temp.constData(), 0700) != 0) {
+        return Fail(error, errno);
+    }
+    const Folder target = to.OpenChild(temp);
+    if (!target.IsOpen()) {
+        error = target.Error();
+        ::unlinkat(to.Descriptor(), temp.constData(), AT_REMOVEDIR);
+        return false;
+    }
+    bool complete = CopyFolderContent(source, target, filter, error);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::fchmod(target.Descriptor(), st.st_mode & kCopiedPermissions) != 0 ||
+        ::futimens(target.Descriptor(), times) != 0) {
+        complete = complete && Fail(error, errno);
+    }
+    int renameError = 0;
+    if (!RenameNoReplace(to, temp, name, true, renameError)) {
+        RemoveTree(to, temp);
+        error = renameError;
+        return false;
+    }
+    return complete;
+}
+
+}  // namespace kalvex::platform

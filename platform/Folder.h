@@ -1,0 +1,87 @@
+#pragma once
+
+#include "FileTime.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <ctime>
+#include <vector>
+
+namespace kalvex::platform {
+
+enum class EntryKind {
+    Missing,  // no such entry
+    File,     // a regular file
+    Folder,
+    Link,     // a symbolic link, never followed
+    Special,  // a device, pipe or socket: never opened
+    Unknown,  // the status could not be read (see EntryStatus::error)
+};
+
+struct EntryStatus {
+    EntryKind kind = EntryKind::Missing;
+    int error = 0;  // errno when kind is Unknown
+    qint64 size = 0;
+    std::timespec modified{};
+    unsigned permissions = 0;  // the permission bits
+
+    bool Exists() const { return kind != EntryKind::Missing && kind != EntryKind::Unknown; }
+    PackedTime Packed() const { return PackFileTime(modified.tv_sec); }
+};
+
+struct DirEntry {
+    QByteArray name;
+    EntryStatus status;
+};
+
+// An open folder. Everything below it is reached through it by name, one component at a
+// time, and a link met on the way is never followed, so a folder swapped for a link cannot
+// lead outside the tree.
+class Folder {
+public:
+    Folder() = default;
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    ~Folder();
+
+    // Opens a folder that the user named; links on the way to it are followed.
+    static Folder Open(const QByteArray& path);
+    // Opens the sub-folder `name`; fails (ELOOP or ENOTDIR) when it is a link.
+    Folder OpenChild(const QByteArray& name) const;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Error() const { return m_error; }  // errno of a failed open
+    int Descriptor() const { return m_fd; }
+    // The absolute path with links resolved, ending in '/'.
+    const QByteArray& RealPath() const { return m_realPath; }
+
+    EntryStatus Status(const QByteArray& name) const;
+
+    // The entries of the folder without "." and "..", each with its status, in
+    // case-insensitive ordinal order (letter case then decides between equal names).
+    // Returns false, with errno in `error`, when the folder cannot be read.
+    bool List(std::vector<DirEntry>& entries, int& error) const;
+
+    // The number of sub-folders (not links to folders); 0 when the folder cannot be read.
+    int CountSubFolders() const;
+
+private:
+    Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
+    static Folder Failed(int error);
+
+    int m_fd = -1;
+    int m_error = 0;
+    QByteArray m_realPath;
+};
+
+// The status of the entry at `path` itself; a trailing '/' names the folder a link leads to.
+EntryStatus StatusOf(const QByteArray& path);
+
+// True when the path names a folder; a link to a folder counts only when written with a
+// trailing separator.
+bool FolderExists(const QString& path);
+
+}  // namespace kalvex::platform

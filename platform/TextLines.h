@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Folder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+
+namespace kalvex::platform {
+
+// Calls `line` for each line of `text`, in order. Lines end at CR LF, at a CR alone or at an
+// LF alone; the text ends at its first zero byte; a line that ends at the end of the text
+// adds no empty line after it, while an empty line between two line ends is a line.
+void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView line)>& line);
+
+// Reads a whole file. Returns false, with errno in `error`, when it cannot be opened or read,
+// or when it is larger than `maxSize` bytes (EFBIG).
+bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error);
+// The same for the file `name` of `folder`; a link there is not followed (ELOOP).
+bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
+                     QByteArray& content, int& error);
+
+}  // namespace kalvex::platform
