@@ -59,7 +59,9 @@ IniReader::IniReader(QByteArrayView text)
             value.back() == value.front()) {
             value = value.sliced(1, value.size() - 2);
         }
-        value.truncate(kMaxValueBytes);
+        if (value.size() > kMaxValueBytes) {
+            value.truncate(kMaxValueBytes);
+        }
         QByteArray lookup = LookupKey(section, key);
         if (!m_values.contains(lookup)) {
             m_values.insert(std::move(lookup), value.toByteArray());

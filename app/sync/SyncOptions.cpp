@@ -1,0 +1,128 @@
+#include "SyncOptions.h"
+
+namespace kalvex {
+
+namespace {
+
+std::optional<int> ParseIndex(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || text.startsWith(u'+')) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QString& error)
+{
+    SyncOptions options;
+    bool listWanted = false;
+    bool helpWanted = false;
+    bool versionWanted = false;
+    bool yes = false;
+    bool no = false;
+    QStringList projects;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(u'-') || argument == u"-") {
+            projects.append(argument);
+        } else if (argument == u"--") {
+            optionsEnded = true;
+        } else if (argument == u"--list") {
+            listWanted = true;
+        } else if (argument == u"--yes") {
+            yes = true;
+        } else if (argument == u"--no") {
+            no = true;
+        } else if (argument == u"--help" || argument == u"-h") {
+            helpWanted = true;
+        } else if (argument == u"--version") {
+            versionWanted = true;
+        } else if (argument == u"--item" || argument.startsWith(u"--item=")) {
+            QString value;
+            if (argument == u"--item") {
+                if (i + 1 >= arguments.size()) {
+                    error = QStringLiteral("option --item needs a number");
+                    return std::nullopt;
+                }
+                value = arguments[++i];
+            } else {
+                value = argument.mid(7);
+            }
+            options.item = ParseIndex(value);
+            if (!options.item) {
+                error = QStringLiteral("--item needs a whole number, not \"%1\"").arg(value);
+                return std::nullopt;
+            }
+        } else {
+            error = QStringLiteral("unknown option \"%1\"").arg(argument);
+            return std::nullopt;
+        }
+    }
+    if (helpWanted) {
+        options.command = SyncOptions::Command::Help;
+        return options;
+    }
+    if (versionWanted) {
+        options.command = SyncOptions::Command::Version;
+        return options;
+    }
+    if (yes && no) {
+        error = QStringLiteral("--yes and --no cannot be given together");
+        return std::nullopt;
+    }
+    if (projects.size() != 1) {
+        error = projects.isEmpty() ? QStringLiteral("no project file given")
+                                   : QStringLiteral("only one project file can be given");
+        return std::nullopt;
+    }
+    options.project = projects.front();
+    options.command = listWanted ? SyncOptions::Command::List : SyncOptions::Command::Run;
+    options.missingLogAnswer =
+        yes ? SyncOptions::Answer::Yes : (no ? SyncOptions::Answer::No : SyncOptions::Answer::Ask);
+    return options;
+}
+
+QString SyncHelpText()
+{
+    return QStringLiteral(
+        "Usage: kalvex-sync [OPTIONS] PROJECT\n"
+        "Synchronises the folder pairs of a Kalvex project (.kvx) in both directions,\n"
+        "without a window: for scheduled and unattended runs.\n"
+        "\n"
+        "With no option, every checked profile runs from the top of the list down; the\n"
+        "first profile that cannot run to its end (a folder missing, the answer No, an\n"
+        "abort) ends the sequence.\n"
+        "\n"
+        "Options:\n"
+        "  --item N    run only the profile at index N (0 is the top row), checked or\n"
+        "              not; an N outside the list runs nothing\n"
+        "  --list      print the profiles and run nothing: index, 1 or 0 for the check\n"
+        "              box, name, Directory A, Directory B, separated by tabs\n"
+        "  --yes       answer Yes when a profile has no previous log file: run it without\n"
+        "              deleting anything\n"
+        "  --no        answer No to that question: the profile does not run\n"
+        "              (without --yes or --no the question is asked on the terminal, and\n"
+        "              answered No when standard input is not a terminal)\n"
+        "  --help      show this text\n"
+        "  --version   show the version\n"
+        "\n"
+        "Standard output lists what is done, as the log list of the window shows it:\n"
+        "\"Synchronizing NAME:\" for each profile, then one line per action (two blanks,\n"
+        "then file name, time A, action, time B, separated by tabs), then \"Done.\".\n"
+        "Actions: >> copied from A to B, << copied from B to A, > A is newer and was\n"
+        "copied over B, < B is newer and was copied over A, X- deleted in A, -X deleted\n"
+        "in B (deletions go to the trash). Messages go to standard error.\n"
+        "\n"
+        "Ctrl+C (SIGINT) or SIGTERM aborts at the next file; \"Done.\" is still printed.\n"
+        "\n"
+        "Exit status: 0 when every profile taken ran to its end (also when none was\n"
+        "checked), 1 when a profile did not, 2 for a usage error or a project file that\n"
+        "does not exist or cannot be read.\n");
+}
+
+}  // namespace kalvex

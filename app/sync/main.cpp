@@ -1,0 +1,100 @@
+#include "SignalRelay.h"
+#include "SyncOptions.h"
+#include "TerminalFrontend.h"
+
+#include "engine/Kalvex.h"
+#include "engine/ProjectFile.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kExitIncomplete = 1;
+constexpr int kExitUsage = 2;
+
+void PrintTo(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+int UsageError(const QString& message)
+{
+    PrintTo(stderr, QStringLiteral("kalvex-sync: %1\nTry 'kalvex-sync --help'.\n").arg(message));
+    return kExitUsage;
+}
+
+void PrintProfiles(const QList<kalvex::Profile>& profiles)
+{
+    for (qsizetype i = 0; i < profiles.size(); ++i) {
+        const kalvex::Profile& profile = profiles[i];
+        PrintTo(stdout, QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                            .arg(i)
+                            .arg(profile.Checked ? 1 : 0)
+                            .arg(profile.Name, profile.DirA, profile.DirB));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kalvex-sync"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KALVEX_VERSION_TEXT));
+
+    QString error;
+    const std::optional<kalvex::SyncOptions> options =
+        kalvex::ParseSyncOptions(QCoreApplication::arguments().mid(1), error);
+    if (!options) {
+        return UsageError(error);
+    }
+    switch (options->command) {
+    case kalvex::SyncOptions::Command::Help:
+        PrintTo(stdout, kalvex::SyncHelpText());
+        return 0;
+    case kalvex::SyncOptions::Command::Version:
+        PrintTo(stdout, QStringLiteral("kalvex-sync " KALVEX_VERSION_TEXT "\n"));
+        return 0;
+    case kalvex::SyncOptions::Command::List:
+    case kalvex::SyncOptions::Command::Run:
+        break;
+    }
+
+    if (!QFileInfo(options->project).isFile()) {
+        PrintTo(stderr, QStringLiteral("kalvex-sync: the project file \"%1\" does not exist.\n")
+                            .arg(options->project));
+        return kExitUsage;
+    }
+    QList<kalvex::Profile> profiles;
+    if (!kalvex::ReadProjectFile(options->project, profiles, error)) {
+        PrintTo(stderr, QStringLiteral("kalvex-sync: %1\n").arg(error));
+        return kExitUsage;
+    }
+    if (options->command == kalvex::SyncOptions::Command::List) {
+        PrintProfiles(profiles);
+        return 0;
+    }
+
+    // Rows are written in large blocks; the progress line and messages flush as they go.
+    static char outputBuffer[1 << 16];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+
+    kalvex::TerminalFrontend frontend(profiles, *options);
+    kalvex::SignalRelay signals;
+    const QPointer<kalvex::TKalvex> worker =
+        new kalvex::TKalvex(frontend, !options->item.has_value());  // deletes itself
+    QObject::connect(&signals, &kalvex::SignalRelay::stopRequested, &app, [&frontend, worker] {
+        frontend.RequestAbort();
+        if (worker) {
+            worker->requestInterruption();
+        }
+    });
+    QObject::connect(worker, &QObject::destroyed, &app, &QCoreApplication::quit);
+    app.exec();
+    return frontend.Completed() ? 0 : kExitIncomplete;
+}
