@@ -32,8 +32,7 @@ void Settings::WriteString(const QString& section, const QString& key, const QSt
     m_store->setValue(Path(section, key), value);
 }
 
-std::optional<int> Settings::ReadOptionalInteger(const QString& section,
-                                                 const QString& key) const {
+std::optional<int> Settings::ReadOptionalInteger(const QString& section, const QString& key) const {
     const QVariant value = m_store->value(Path(section, key));
     if (!value.isValid()) {
         return std::nullopt;

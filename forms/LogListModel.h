@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+
+namespace kalvex {
+
+struct LogRow;
+
+// The rows of the log list. A run appends up to hundreds of thousands of rows one hand-off at
+// a time, so appended rows are collected and shown to the view in batches.
+class TLogListModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { ColFileName, ColTimeA, ColAction, ColTimeB, ColumnCount };
+    static constexpr int ImageIndexRole = Qt::UserRole;
+    static constexpr int IndentRole = Qt::UserRole + 1;
+
+    explicit TLogListModel(QObject* parent = nullptr);
+
+    // Images of the rows, by image index.
+    void SetImages(const std::array<QIcon, 4>& images);
+
+    void AddCaptionRow(const QString& caption);  // header and end rows: no image, indent -1
+    void AddActionRow(const LogRow& row);        // indent 1
+    void Clear();
+    // Shows the collected rows now instead of at the next batch.
+    void Flush();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Row {
+        QString fileName;
+        QString timeA;
+        QString action;
+        QString timeB;
+        int imageIndex = -1;
+        int indent = -1;
+    };
+
+    void Append(Row row);
+
+    QList<Row> m_rows;
+    qsizetype m_shown = 0;  // rows the view knows of; the rest wait for the next batch
+    QTimer m_batch;
+    std::array<QIcon, 4> m_images;
+};
+
+}  // namespace kalvex

@@ -1,0 +1,785 @@
+#include "Main.h"
+
+#include "Icons.h"
+#include "LogIndentDelegate.h"
+#include "LogListModel.h"
+#include "Prompts.h"
+#include "ShortcutGuard.h"
+#include "StatusBar.h"
+#include "WidgetPrompts.h"
+#include "engine/Kalvex.h"
+#include "engine/ProjectFile.h"
+#include "platform/Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace kalvex {
+
+namespace {
+
+const QString kAppName = "Kalvex";
+const QString kGeneral = "General";
+const QString kDefaultProject = "DefaultProject";
+const QString kUi = "UI";
+
+constexpr int kDesignWidth = 944;
+constexpr int kDesignHeight = 613;
+constexpr int kToolButtonWidth = 44;
+constexpr int kToolButtonHeight = 36;
+constexpr int kSplitterWidth = 5;
+constexpr int kSyncListMinimum = 30;
+constexpr int kImageSize = 16;
+constexpr int kPanelTextMargin = 10;
+
+struct ColumnLayout {
+    const char* key;
+    int defaultWidth;
+};
+constexpr std::array<ColumnLayout, 3> kSyncListColumns = {
+    {{"SyncListC0", 80}, {"SyncListC1", 400}, {"SyncListC2", 400}}};
+constexpr std::array<ColumnLayout, 4> kLogListColumns = {
+    {{"LogListC0", 550}, {"LogListC1", 140}, {"LogListC2", 50}, {"LogListC3", 140}}};
+constexpr int kDefaultSyncListHeight = 200;
+
+// ASCII letters only, as the project's names have always been compared.
+QString AsciiUpper(const QString& text) {
+    QString upper = text;
+    for (QChar& c : upper) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+            c = QChar(c.unicode() - 'a' + 'A');
+        }
+    }
+    return upper;
+}
+
+QFont WindowFont() {
+    const QString family = QFontDatabase::families().contains("Tahoma")
+                               ? QString("Tahoma")
+                               : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    QFont font(family);
+    font.setPointSize(8);
+    return font;
+}
+
+int WindowStateValue(Qt::WindowStates state) {
+    if (state & Qt::WindowMinimized) {
+        return 1;
+    }
+    return state & Qt::WindowMaximized ? 2 : 0;
+}
+
+}  // namespace
+
+struct TfrmMain::ActionSpec {
+    QAction* TfrmMain::*action;
+    const char* name;
+    const char* caption;
+    const char* shortHint;
+    const char* longHint;
+    QKeyCombination shortcut;  // Qt::Key_unknown: none
+    int image;                 // index in imlMain, -1: none
+    bool enabledAtStart;
+    const char* toolCaption;  // the tool button's own caption, when it has one
+    Handler handler;          // null: the command arrives with the profile editing and help
+};
+
+TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
+    : QMainWindow(parent), m_prompts(std::move(prompts)), m_frontend(*this, *this) {
+    if (!m_prompts) {
+        m_prompts = std::make_unique<TWidgetPrompts>(*this);
+    }
+    setObjectName("frmMain");
+    setFont(WindowFont());
+    resize(kDesignWidth, kDesignHeight);
+    setWindowIcon(ProgramIcon());
+
+    const std::array<const char*, 11> mainImages = {"new",     "open",   "save",     "add",
+                                                    "delete",  "moveup", "movedown", "properties",
+                                                    "syncall", "abort",  "help"};
+    std::transform(mainImages.begin(), mainImages.end(), imlMain.begin(), ResourceImage);
+    imlIcons = {ResourceImage("folder"), ResourceImage("file"), ResourceImage("folder-deleted"),
+                ResourceImage("file-deleted")};
+
+    CreateActions();
+    CreateToolBar();
+    CreateLists();
+    CreateMenus();
+    CreateStatusBar();
+
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setObjectName("ProgressBar");
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->hide();
+    connect(stbMain, &TStatusBar::GeometryChanged, this, &TfrmMain::stbMainResize);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::CreateActions() {
+    using K = QKeyCombination;
+    const K none(Qt::Key_unknown);
+    const std::array<ActionSpec, 16> specs = {{
+        {&TfrmMain::actEditAdd, "actEditAdd", "&Add...", "Add",
+         "Adds a new profile to the current project.", none, 3, true, "Add", nullptr},
+        {&TfrmMain::actEditDelete, "actEditDelete", "&Delete", "Delete",
+         "Deletes the selected profile.", K(Qt::Key_Delete), 4, false, "Delete", nullptr},
+        {&TfrmMain::actFileNew, "actFileNew", "&New", "New", "Creates a new project.",
+         K(Qt::CTRL, Qt::Key_N), 0, true, "New", &TfrmMain::actFileNewExecute},
+        {&TfrmMain::actFileOpen, "actFileOpen", "&Open...", "Open", "Opens an existing project.",
+         K(Qt::CTRL, Qt::Key_O), 1, true, "Open", &TfrmMain::actFileOpenExecute},
+        {&TfrmMain::actSyncAll, "actSyncAll", "Synchronize &All", "Sync All",
+         "Synchronizes the checked profile(s).", K(Qt::Key_F5), 8, false, "Sync All",
+         &TfrmMain::actSyncAllExecute},
+        {&TfrmMain::actFileSave, "actFileSave", "&Save", "Save", "Saves the current project.",
+         K(Qt::CTRL, Qt::Key_S), 2, true, "Save", &TfrmMain::actFileSaveExecute},
+        {&TfrmMain::actFileSaveAs, "actFileSaveAs", "Save &As...", "Save As",
+         "Saves the current project with a new name.", none, -1, true, nullptr,
+         &TfrmMain::actFileSaveAsExecute},
+        {&TfrmMain::actHelpAbout, "actHelpAbout", "&About...", "About",
+         "Displays program information.", none, -1, true, nullptr, nullptr},
+        {&TfrmMain::actFileExit, "actFileExit", "E&xit", "Exit", "Quits the application.", none, -1,
+         true, nullptr, &TfrmMain::actFileExitExecute},
+        {&TfrmMain::actEditMoveUp, "actEditMoveUp", "Move &Up", "Move Up",
+         "Moves up the selected profile.", none, 5, false, "Up", nullptr},
+        {&TfrmMain::actEditMoveDown, "actEditMoveDown", "Move &Down", "Move Down",
+         "Moves down the selected profile.", none, 6, false, "Down", nullptr},
+        {&TfrmMain::actEditProperties, "actEditProperties", "P&roperties...", "Properties",
+         "Displays the properties of the selected profile.", K(Qt::Key_Return), 7, false, nullptr,
+         nullptr},
+        {&TfrmMain::actSyncSelected, "actSyncSelected", "Synchronize &Selected",
+         "Synchronize Selected", "Synchronizes only the selected profile.", K(Qt::Key_F4), -1,
+         false, nullptr, &TfrmMain::actSyncSelectedExecute},
+        {&TfrmMain::actHelpContents, "actHelpContents", "&Help...", "Help",
+         "Displays the help contents.", K(Qt::Key_F1), 10, true, nullptr, nullptr},
+        {&TfrmMain::actSyncAbort, "actSyncAbort", "A&bort", "Abort",
+         "Aborts the current synchronization.", K(Qt::Key_Escape), 9, false, "Abort",
+         &TfrmMain::actSyncAbortExecute},
+        {&TfrmMain::actFileSetAsDefault, "actFileSetAsDefault", "&Default Project", "Default",
+         "Sets this project as a default project.", none, -1, true, nullptr,
+         &TfrmMain::actFileSetAsDefaultExecute},
+    }};
+
+    for (const ActionSpec& spec : specs) {
+        auto* action = new QAction(spec.caption, this);
+        action->setObjectName(spec.name);
+        action->setToolTip(spec.shortHint);
+        action->setStatusTip(spec.longHint);
+        if (spec.shortcut.key() != Qt::Key_unknown) {
+            QList<QKeySequence> keys = {QKeySequence(spec.shortcut)};
+            if (spec.shortcut.key() == Qt::Key_Return) {
+                keys.append(QKeySequence(Qt::Key_Enter));
+            }
+            action->setShortcuts(keys);
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        if (spec.image >= 0) {
+            action->setIcon(imlMain[spec.image]);
+        }
+        if (spec.toolCaption != nullptr) {
+            action->setIconText(spec.toolCaption);
+        }
+        action->setEnabled(spec.enabledAtStart);
+        connect(action, &QAction::triggered, this, [this, action] { RunHandler(action); });
+        this->*spec.action = action;
+        aclMain.append(action);
+        if (spec.handler != nullptr) {
+            m_handlers.insert(action, spec.handler);
+        }
+    }
+    actFileSetAsDefault->setCheckable(true);
+    addActions(aclMain);
+    new TShortcutGuard(*this, aclMain);  // owned by the window
+}
+
+void TfrmMain::CreateToolBar() {
+    tbrMain = addToolBar("tbrMain");
+    tbrMain->setObjectName("tbrMain");
+    tbrMain->setMovable(false);
+    tbrMain->setFloatable(false);
+    tbrMain->setContextMenuPolicy(Qt::PreventContextMenu);
+    tbrMain->setIconSize(QSize(kImageSize, kImageSize));
+    tbrMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+
+    const auto addButton = [this](QAction* action, const char* name) {
+        tbrMain->addAction(action);
+        QWidget* button = tbrMain->widgetForAction(action);
+        button->setObjectName(name);
+        button->setMinimumSize(kToolButtonWidth, kToolButtonHeight);
+    };
+    addButton(actFileNew, "tbFileNew");
+    addButton(actFileOpen, "tbFileOpen");
+    addButton(actFileSave, "tbFileSave");
+    tbrMain->addSeparator()->setObjectName("tbSep1");
+    addButton(actEditAdd, "tbEditAdd");
+    addButton(actEditDelete, "tbEditDelete");
+    addButton(actEditMoveUp, "tbEditMoveUp");
+    addButton(actEditMoveDown, "tbEditMoveDown");
+    tbrMain->addSeparator()->setObjectName("tbSep2");
+    addButton(actSyncAll, "tbSyncAll");
+    addButton(actSyncAbort, "tbSyncAbort");
+}
+
+void TfrmMain::CreateLists() {
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setChildrenCollapsible(false);
+
+    lvSyncList = new QTreeWidget(Splitter1);
+    lvSyncList->setObjectName("lvSyncList");
+    lvSyncList->setHeaderLabels({"Name", "Directory A", "Directory B"});
+    lvSyncList->setRootIsDecorated(false);
+    lvSyncList->setItemsExpandable(false);
+    lvSyncList->setUniformRowHeights(true);
+    lvSyncList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvSyncList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvSyncList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvSyncList->setAllColumnsShowFocus(true);
+    lvSyncList->header()->setSectionsClickable(false);
+    lvSyncList->header()->setSectionsMovable(false);
+    lvSyncList->header()->setStretchLastSection(false);
+    lvSyncList->setMinimumHeight(kSyncListMinimum);
+    lvSyncList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvSyncList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { popEdit->popup(lvSyncList->viewport()->mapToGlobal(at)); });
+    connect(lvSyncList, &QTreeWidget::itemSelectionChanged, this,
+            [this] { lvSyncListSelectItem(!lvSyncList->selectedItems().isEmpty()); });
+    connect(lvSyncList, &QTreeWidget::itemDoubleClicked, this,
+            [this] { Execute(actEditProperties); });
+
+    m_logModel = new TLogListModel(this);
+    m_logModel->SetImages(imlIcons);
+    lvLog = new QTreeView(Splitter1);
+    lvLog->setObjectName("lvLog");
+    lvLog->setModel(m_logModel);
+    lvLog->setItemDelegate(new TLogIndentDelegate(lvLog));
+    lvLog->setRootIsDecorated(false);
+    lvLog->setItemsExpandable(false);
+    lvLog->setUniformRowHeights(true);
+    lvLog->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvLog->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvLog->setAllColumnsShowFocus(true);
+    lvLog->setIconSize(QSize(kImageSize, kImageSize));
+    lvLog->header()->setSectionsClickable(false);
+    lvLog->header()->setSectionsMovable(false);
+    lvLog->header()->setStretchLastSection(false);
+
+    Splitter1->addWidget(lvSyncList);
+    Splitter1->addWidget(lvLog);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    setCentralWidget(Splitter1);
+    setTabOrder(lvLog, lvSyncList);
+}
+
+QAction* TfrmMain::AddProxyAction(QMenu& menu, QAction& target, const QString& caption) {
+    QAction* proxy = menu.addAction(target.icon(), caption);
+    proxy->setStatusTip(target.statusTip());
+    proxy->setEnabled(target.isEnabled());
+    connect(&target, &QAction::enabledChanged, proxy, &QAction::setEnabled);
+    connect(proxy, &QAction::triggered, this, [this, &target] { Execute(&target); });
+    return proxy;
+}
+
+void TfrmMain::CreateMenus() {
+    QMenuBar* mnuMain = menuBar();
+    mnuMain->setObjectName("mnuMain");
+
+    QMenu* mnuFile = mnuMain->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuFile->addActions({actFileNew, actFileOpen, actFileSave, actFileSaveAs});
+    mnuFile->addSeparator()->setObjectName("mnuFileSep1");
+    mnuFile->addAction(actFileSetAsDefault);
+    mnuFile->addSeparator()->setObjectName("mnuFileSep2");
+    mnuFile->addAction(actFileExit);
+
+    QMenu* mnuEdit = mnuMain->addMenu("&Edit");
+    mnuEdit->setObjectName("mnuEdit");
+    mnuEdit->addActions({actEditAdd, actEditDelete});
+    mnuEdit->addSeparator()->setObjectName("mnuEditSep1");
+    mnuEdit->addActions({actEditMoveUp, actEditMoveDown});
+    mnuEdit->addSeparator()->setObjectName("mnuEditSep2");
+    mnuEdit->addAction(actEditProperties);
+
+    QMenu* mnuSync = mnuMain->addMenu("&Synchronization");
+    mnuSync->setObjectName("mnuSync");
+    mnuSync->addActions({actSyncAll, actSyncSelected});
+    mnuSync->addSeparator()->setObjectName("mnuSyncSep1");
+    mnuSync->addAction(actSyncAbort);
+
+    QMenu* mnuHelp = mnuMain->addMenu("&Help");
+    mnuHelp->setObjectName("mnuHelp");
+    mnuHelp->addAction(actHelpContents);
+    mnuHelp->addSeparator()->setObjectName("mnuHelpSep1");
+    mnuHelp->addAction(actHelpAbout);
+
+    popEdit = new QMenu(this);
+    popEdit->setObjectName("popEdit");
+    AddProxyAction(*popEdit, *actSyncSelected, "Synchronize This Item")
+        ->setObjectName("popSyncSelected");
+    popEdit->addSeparator()->setObjectName("popEditSep1");
+    popEditExplore = popEdit->addMenu("&Explore");
+    popEditExplore->setObjectName("popEditExplore");
+    popEditExplore->menuAction()->setStatusTip("Opens Windows Explorer.");
+    popEditExplore->setEnabled(false);
+    QAction* dirA = popEditExplore->addAction("Directory &A");
+    dirA->setObjectName("popEditExploreDirA");
+    dirA->setStatusTip("Opens directory A with Windows Explorer.");
+    QAction* dirB = popEditExplore->addAction("Directory &B");
+    dirB->setObjectName("popEditExploreDirB");
+    dirB->setStatusTip("Opens directory B with Windows Explorer.");
+    popEdit->addSeparator()->setObjectName("popEditSep2");
+    popEdit->addActions({actEditAdd, actEditDelete});
+    popEdit->addSeparator()->setObjectName("popEditSep3");
+    popEdit->addActions({actEditMoveUp, actEditMoveDown});
+    popEdit->addSeparator()->setObjectName("popEditSep4");
+    popEdit->addAction(actEditProperties);
+    popEdit->setDefaultAction(actEditProperties);
+}
+
+void TfrmMain::CreateStatusBar() {
+    stbMain = new TStatusBar(this);
+    setStatusBar(stbMain);
+}
+
+bool TfrmMain::Execute(QAction* action) {
+    if (!action->isEnabled()) {
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
+void TfrmMain::RunHandler(QAction* action) {
+    // Menus, buttons, shortcuts and trigger() all arrive here; a disabled command never runs.
+    if (!action->isEnabled()) {
+        return;
+    }
+    if (const Handler handler = m_handlers.value(action); handler != nullptr) {
+        (this->*handler)();
+    }
+}
+
+bool TfrmMain::RunInProgress() const {
+    return actSyncAbort->isEnabled();
+}
+
+// ---- Project commands
+
+bool TfrmMain::AskToSave() {
+    if (!Modified) {
+        return true;
+    }
+    switch (m_prompts->AskSaveChanges()) {
+        case TPrompts::SaveAnswer::Cancel:
+            return false;
+        case TPrompts::SaveAnswer::No:
+            return true;
+        case TPrompts::SaveAnswer::Yes:
+            Execute(actFileSave);
+            return !Modified && !m_lastSaveFailed;
+    }
+    return false;
+}
+
+void TfrmMain::actFileNewExecute() {
+    if (!AskToSave()) {
+        return;
+    }
+    ProjectFileName.clear();
+    actFileSetAsDefault->setChecked(false);
+    lvSyncList->clear();
+    lvSyncListSelectItem(false);
+    SetTitles("(Untitled) - " + kAppName, true);
+    Modified = false;
+    UpdateCommands();
+}
+
+void TfrmMain::actFileOpenExecute() {
+    if (!AskToSave()) {
+        return;
+    }
+    if (const std::optional<QString> path = m_prompts->OpenProjectFileName()) {
+        LoadProject(*path);
+    }
+}
+
+void TfrmMain::actFileSaveExecute() {
+    m_lastSaveFailed = false;
+    if (ProjectFileName.isEmpty()) {
+        Execute(actFileSaveAs);
+    } else {
+        SaveProject(ProjectFileName);
+    }
+}
+
+void TfrmMain::actFileSaveAsExecute() {
+    if (const std::optional<QString> path = m_prompts->SaveProjectFileName()) {
+        SaveProject(*path);
+    }
+}
+
+void TfrmMain::actFileSetAsDefaultExecute() {
+    // The action is checkable: its mark has just been toggled.
+    platform::Settings settings;
+    settings.WriteString(kGeneral, kDefaultProject,
+                         actFileSetAsDefault->isChecked() ? ProjectFileName : QString());
+}
+
+void TfrmMain::actFileExitExecute() {
+    close();
+}
+
+void TfrmMain::LoadProject(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        // A later Save writes the current list to that path without a dialog.
+        ProjectFileName = path;
+        m_prompts->Beep();
+        return;
+    }
+    QList<Profile> profiles;
+    QString error;
+    if (!ReadProjectFile(path, profiles, error)) {
+        m_prompts->ShowError(m_applicationTitle, error);
+        return;
+    }
+    ProjectFileName = path;
+    SetTitles(QFileInfo(path).fileName() + " - " + kAppName, true);
+    lvSyncList->clear();
+    for (const Profile& profile : std::as_const(profiles)) {
+        auto* item = new QTreeWidgetItem(lvSyncList, {profile.Name, profile.DirA, profile.DirB});
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
+    }
+    lvSyncListSelectItem(false);
+    UpdateDefaultMark();
+    Modified = false;
+    UpdateCommands();
+}
+
+bool TfrmMain::SaveProject(const QString& path) {
+    QList<Profile> profiles;
+    for (int row = 0; row < lvSyncList->topLevelItemCount(); ++row) {
+        profiles.append(*RunProfileAt(row));
+    }
+    QString error;
+    if (!WriteProjectFile(path, profiles, error)) {
+        m_lastSaveFailed = true;
+        m_prompts->ShowError(m_applicationTitle, error);
+        return false;
+    }
+    ProjectFileName = path;
+    SetTitles(QFileInfo(path).fileName() + " - " + kAppName, false);
+    UpdateDefaultMark();
+    Modified = false;
+    UpdateCommands();
+    return true;
+}
+
+void TfrmMain::SetTitles(const QString& title, bool applicationTitleToo) {
+    if (applicationTitleToo) {
+        m_applicationTitle = title;
+    }
+    setWindowTitle(title);
+}
+
+void TfrmMain::UpdateDefaultMark() {
+    const platform::Settings settings;
+    const QString defaultProject = settings.ReadString(kGeneral, kDefaultProject, {});
+    actFileSetAsDefault->setChecked(AsciiUpper(defaultProject) == AsciiUpper(ProjectFileName));
+}
+
+void TfrmMain::UpdateCommands() {
+    if (lvSyncList->topLevelItemCount() == 0) {
+        actSyncAll->setEnabled(false);
+        actSyncSelected->setEnabled(false);
+    } else if (!RunInProgress()) {
+        actSyncAll->setEnabled(true);
+    }
+    actFileSetAsDefault->setEnabled(!ProjectFileName.isEmpty());
+}
+
+void TfrmMain::lvSyncListSelectItem(bool selected) {
+    actEditMoveUp->setEnabled(selected);
+    actEditMoveDown->setEnabled(selected);
+    actEditProperties->setEnabled(selected);
+    actEditDelete->setEnabled(selected);
+    if (!RunInProgress()) {
+        actSyncSelected->setEnabled(selected);
+    }
+    popEditExplore->setEnabled(selected);
+}
+
+// ---- Runs
+
+void TfrmMain::actSyncAllExecute() {
+    StartRun(true);
+}
+
+void TfrmMain::actSyncSelectedExecute() {
+    StartRun(false);
+}
+
+void TfrmMain::actSyncAbortExecute() {
+    if (SyncThread) {
+        SyncThread->requestInterruption();
+    }
+}
+
+void TfrmMain::StartRun(bool syncAllMode) {
+    SyncAllMode = syncAllMode;
+    m_logModel->Clear();
+    actSyncAbort->setEnabled(true);
+    actSyncAll->setEnabled(false);
+    actSyncSelected->setEnabled(false);
+    stbMain->SetSimplePanel(false);
+    ProgressBar->show();
+    stbMainResize();
+    repaint();
+    // The worker starts itself and deletes itself once the run is over.
+    SyncThread = new TKalvex(m_frontend, SyncAllMode);
+    connect(SyncThread, &QObject::destroyed, this, [this] {
+        if (m_quitWhenIdle) {
+            Q_EMIT ReadyToQuit();
+        }
+    });
+}
+
+void TfrmMain::QuitWhenIdle() {
+    if (SyncThread.isNull()) {
+        Q_EMIT ReadyToQuit();
+        return;
+    }
+    m_quitWhenIdle = true;
+    SyncThread->requestInterruption();
+    m_prompts->CloseEngineMessages();
+}
+
+void TfrmMain::stbMainResize() {
+    const QRect bar = stbMain->geometry();
+    ProgressBar->setGeometry(bar.left(), bar.top() + 2, stbMain->PanelWidth(0), bar.height() - 2);
+    ProgressBar->raise();
+}
+
+int TfrmMain::RunProfileCount() const {
+    return lvSyncList->topLevelItemCount();
+}
+
+std::optional<Profile> TfrmMain::RunProfileAt(int index) const {
+    const QTreeWidgetItem* item = lvSyncList->topLevelItem(index);
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    return Profile{item->checkState(0) == Qt::Checked, item->text(0), item->text(1), item->text(2)};
+}
+
+int TfrmMain::RunSelectedProfile() const {
+    const QList<QTreeWidgetItem*> selected = lvSyncList->selectedItems();
+    return selected.isEmpty() ? -1 : lvSyncList->indexOfTopLevelItem(selected.constFirst());
+}
+
+QString TfrmMain::RunProjectFileName() const {
+    return ProjectFileName;
+}
+
+void TfrmMain::RunBeginProfile(const QString& profileName, int topLevelFolders) {
+    ProgressBar->setValue(0);
+    // A range of 0 to 0 would turn the bar into a busy indicator; with no folders to count
+    // no step is made, so 1 shows the same empty bar.
+    ProgressBar->setMaximum(std::max(topLevelFolders, 1));
+    const QString panelText = profileName + ":";
+    stbMain->SetPanelText(1, panelText);
+    stbMain->SetPanelWidth(1,
+                           stbMain->fontMetrics().horizontalAdvance(panelText) + kPanelTextMargin);
+    m_logModel->AddCaptionRow(HeaderRowCaption(profileName));
+}
+
+void TfrmMain::RunShowFolder(const QString& currentFolder, bool topLevel) {
+    stbMain->SetPanelText(2, currentFolder);
+    if (topLevel) {
+        ProgressBar->setValue(std::min(ProgressBar->value() + 1, ProgressBar->maximum()));
+    }
+}
+
+void TfrmMain::RunAddLogRow(const LogRow& row) {
+    m_logModel->AddActionRow(row);
+}
+
+void TfrmMain::RunFinish(bool /*allProfilesCompleted*/) {
+    stbMain->SetSimpleText({});
+    stbMain->SetPanelText(1, {});
+    stbMain->SetPanelText(2, {});
+    actSyncAbort->setEnabled(false);
+    actSyncAll->setEnabled(true);
+    actSyncSelected->setEnabled(!lvSyncList->selectedItems().isEmpty());
+    stbMain->SetSimplePanel(true);
+    ProgressBar->setValue(0);
+    ProgressBar->hide();
+    m_logModel->AddCaptionRow(QString::fromUtf16(kDoneRowCaption));
+    m_logModel->Flush();
+}
+
+void TfrmMain::RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) {
+    if (m_quitWhenIdle) {
+        // Nobody is left to answer: the run is being aborted anyway.
+        answered(message.kind == MessageKind::Question ? Answer::No : Answer::Ok);
+        return;
+    }
+    m_prompts->ShowEngineMessage(message, std::move(answered));
+}
+
+// ---- Start-up, layout and closing
+
+void TfrmMain::FormCreate(const QStringList& arguments) {
+    RestoreLayout();
+    QString defaultProject = platform::Settings().ReadString(kGeneral, kDefaultProject, {});
+    bool syncRequest = false;
+    Execute(actFileNew);
+    for (const QString& argument : arguments) {
+        const QString upper = AsciiUpper(argument);
+        if (upper == "/SYNC") {
+            syncRequest = true;
+            continue;
+        }
+        if (upper == "/SILENT") {
+            continue;
+        }
+        defaultProject.clear();
+        LoadProject(argument);
+        break;
+    }
+    if (!defaultProject.isEmpty()) {
+        LoadProject(defaultProject);
+    }
+    if (syncRequest && actSyncAll->isEnabled()) {
+        Execute(actSyncAll);
+    }
+}
+
+void TfrmMain::ShowRestored() {
+    if (m_restoredState & Qt::WindowMaximized) {
+        showMaximized();
+    } else if (m_restoredState & Qt::WindowMinimized) {
+        showMinimized();
+    } else {
+        show();
+    }
+}
+
+void TfrmMain::RestoreLayout() {
+    const platform::Settings settings;
+    const std::optional<int> left = settings.ReadOptionalInteger(kUi, "Left");
+    const std::optional<int> top = settings.ReadOptionalInteger(kUi, "Top");
+    if (left || top) {
+        move(left.value_or(x()), top.value_or(y()));
+    }
+    resize(settings.ReadInteger(kUi, "Width", width()),
+           settings.ReadInteger(kUi, "Height", height()));
+    switch (settings.ReadInteger(kUi, "WindowState", 0)) {
+        case 1:
+            m_restoredState = Qt::WindowMinimized;
+            break;
+        case 2:
+            m_restoredState = Qt::WindowMaximized;
+            break;
+        default:
+            m_restoredState = Qt::WindowNoState;
+            break;
+    }
+    setWindowState(m_restoredState);
+    const int syncListHeight = settings.ReadInteger(kUi, "SyncListHeight", kDefaultSyncListHeight);
+    Splitter1->setSizes({syncListHeight, std::max(0, Splitter1->height() - syncListHeight)});
+    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
+        const ColumnLayout& layout = kSyncListColumns[column];
+        lvSyncList->header()->resizeSection(
+            column, settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    }
+    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
+        const ColumnLayout& layout = kLogListColumns[column];
+        lvLog->header()->resizeSection(column,
+                                       settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    }
+}
+
+void TfrmMain::StoreLayout() const {
+    platform::Settings settings;
+    settings.WriteInteger(kUi, "SyncListHeight", lvSyncList->height());
+    const int state = WindowStateValue(windowState());
+    settings.WriteInteger(kUi, "WindowState", state);
+    if (state != 0) {
+        return;
+    }
+    settings.WriteInteger(kUi, "Left", x());
+    settings.WriteInteger(kUi, "Top", y());
+    settings.WriteInteger(kUi, "Width", width());
+    settings.WriteInteger(kUi, "Height", height());
+    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
+        settings.WriteInteger(kUi, kSyncListColumns[column].key,
+                              lvSyncList->header()->sectionSize(column));
+    }
+    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
+        settings.WriteInteger(kUi, kLogListColumns[column].key,
+                              lvLog->header()->sectionSize(column));
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    bool refuse = false;
+    if (RunInProgress()) {
+        refuse = true;
+        m_prompts->Beep();
+    }
+    if (Modified) {
+        switch (m_prompts->AskSaveChanges()) {
+            case TPrompts::SaveAnswer::Cancel:
+                refuse = true;
+                break;
+            case TPrompts::SaveAnswer::Yes:
+                Execute(actFileSave);
+                if (m_lastSaveFailed) {
+                    // The error box has told why; the window stays and the layout is not written.
+                    event->ignore();
+                    return;
+                }
+                refuse = refuse || Modified;
+                break;
+            case TPrompts::SaveAnswer::No:
+                break;
+        }
+    }
+    StoreLayout();
+    if (refuse) {
+        event->ignore();
+    } else {
+        event->accept();
+    }
+}
+
+bool TfrmMain::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        stbMain->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+}  // namespace kalvex
