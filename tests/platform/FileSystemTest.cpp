@@ -1,0 +1,303 @@
+#include "platform/FileOps.h"
+#include "platform/Folder.h"
+#include "platform/SafeWrite.h"
+#include "platform/TempName.h"
+#include "platform/TextLines.h"
+#include "platform/Trash.h"
+
+#include "Sandbox.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalvex::platform {
+namespace {
+
+using test::Node;
+using test::Sandbox;
+
+QStringList Names(const std::vector<DirEntry>& entries)
+{
+    QStringList names;
+    for (const DirEntry& entry : entries) {
+        names << QString::fromLocal8Bit(entry.name);
+    }
+    return names;
+}
+
+unsigned PermissionsOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : ~0u;
+}
+
+TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus)
+{
+    const Sandbox box;
+    box.Make("r", {{"b.txt", "1"}, {"A.txt", "22"}, {"a.txt", "333"}, {"_x", "4"}, {"Sub/"},
+                   {"link", {}, 0, "b.txt"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    ASSERT_TRUE(folder.IsOpen());
+    std::vector<DirEntry> entries;
+    int error = 0;
+    ASSERT_TRUE(folder.List(entries, error));
+    // Upper case decides ("_" sorts after letters), then the exact bytes.
+    EXPECT_EQ(Names(entries), (QStringList{"A.txt", "a.txt", "b.txt", "link", "Sub", "_x"}));
+    EXPECT_EQ(entries[0].status.kind, EntryKind::File);
+    EXPECT_EQ(entries[0].status.size, 2);
+    EXPECT_EQ(entries[3].status.kind, EntryKind::Link);
+    EXPECT_EQ(entries[4].status.kind, EntryKind::Folder);
+    EXPECT_EQ(folder.CountSubFolders(), 1);
+}
+
+TEST(Folder, NeverOpensALinkAsAFolder)
+{
+    const Sandbox box;
+    box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    EXPECT_TRUE(folder.OpenChild("real").IsOpen());
+    const Folder jump = folder.OpenChild("jump");
+    EXPECT_FALSE(jump.IsOpen());
+    EXPECT_EQ(folder.Status("jump").kind, EntryKind::Link);
+}
+
+TEST(Folder, FolderExistsLooksAtTheLinkUnlessASeparatorFollows)
+{
+    const Sandbox box;
+    box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}, {"file", "x"}});
+    EXPECT_TRUE(FolderExists(box.Path("r/real")));
+    EXPECT_TRUE(FolderExists(box.Path("r/real/")));
+    EXPECT_FALSE(FolderExists(box.Path("r/jump")));
+    EXPECT_TRUE(FolderExists(box.Path("r/jump/")));
+    EXPECT_FALSE(FolderExists(box.Path("r/file")));
+    EXPECT_FALSE(FolderExists(box.Path("r/none")));
+    EXPECT_FALSE(FolderExists(QString()));
+}
+
+class CopyTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        box.Make("from", {{"f.txt", "new content", 40}, {"l", {}, 60, "f.txt"}});
+        box.Make("to", {{"f.txt", "old", 0}});
+        ::chmod(box.NativePath("from/f.txt").constData(), 0640);
+        from = Folder::Open(box.NativePath("from"));
+        to = Folder::Open(box.NativePath("to"));
+    }
+    QStringList LeftOvers() const
+    {
+        return QDir(box.Path("to")).entryList({".kvx~*"}, QDir::AllEntries | QDir::Hidden);
+    }
+
+    Sandbox box;
+    Folder from;
+    Folder to;
+};
+
+TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits)
+{
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error)) << error;
+    EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
+    EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0640u);
+    EXPECT_TRUE(LeftOvers().isEmpty());
+}
+
+TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone)
+{
+    int error = 0;
+    EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::FailIfExists, error));
+    EXPECT_EQ(error, EEXIST);
+    EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
+    EXPECT_TRUE(LeftOvers().isEmpty());
+}
+
+TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot)
+{
+    ::chmod(box.NativePath("to/f.txt").constData(), 0444);
+    int error = 0;
+    EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
+    EXPECT_EQ(error, EACCES);
+    EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
+}
+
+TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime)
+{
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "l", to, CopyMode::FailIfExists, error)) << error;
+    EXPECT_EQ(box.Describe("to"), (QStringList{"f.txt=old@0", "l->f.txt@60"}));
+}
+
+TEST_F(CopyTest, SetUserIdBitIsNotCopied)
+{
+    ::chmod(box.NativePath("from/f.txt").constData(), 04755);
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
+    EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0755u);
+}
+
+TEST_F(CopyTest, PipeIsNeverOpened)
+{
+    ASSERT_EQ(::mkfifo(box.NativePath("from/pipe").constData(), 0600), 0);
+    int error = 0;
+    EXPECT_FALSE(CopyEntry(from, "pipe", to, CopyMode::FailIfExists, error));
+    EXPECT_FALSE(QFile::exists(box.Path("to/pipe")));
+}
+
+TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses)
+{
+    const Sandbox box;
+    box.Make("from", {{"d/"}, {"d/a.txt", "a", 10}, {"d/sub/"}, {"d/sub/b.txt", "b", 20},
+                      {"d/skip.me", "s"}, {"d/ln", {}, 30, "a.txt"}});
+    ASSERT_EQ(::mkfifo(box.NativePath("from/d/pipe").constData(), 0600), 0);
+    box.Make("to", {});
+    const Folder from = Folder::Open(box.NativePath("from"));
+    const Folder to = Folder::Open(box.NativePath("to"));
+    int error = 0;
+    const auto filter = [](const QByteArray& name, const EntryStatus&) {
+        return name != "skip.me";
+    };
+    ASSERT_TRUE(CopyFolder(from, "d", to, filter, error)) << error;
+    EXPECT_EQ(box.Describe("to"), (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/",
+                                               "d/sub/b.txt=b@20"}));
+}
+
+TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder)
+{
+    const Sandbox box;
+    box.Make("from", {{"d/"}, {"d/a.txt", "a"}});
+    box.Make("to", {{"d", "a file"}});
+    const Folder from = Folder::Open(box.NativePath("from"));
+    const Folder to = Folder::Open(box.NativePath("to"));
+    int error = 0;
+    EXPECT_FALSE(CopyFolder(from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; },
+                            error));
+    EXPECT_EQ(box.Describe("to"), QStringList{"d=a file@0"});
+}
+
+class TrashTest : public testing::Test {
+protected:
+    void SetUp() override { Sandbox::EmptyTrash(); }
+    void TearDown() override { Sandbox::EmptyTrash(); }
+};
+
+TEST_F(TrashTest, MovesFilesFoldersAndLinksIntoTheHomeTrash)
+{
+    const Sandbox box;
+    box.Make("r", {{"f.txt", "x", 4}, {"d/"}, {"d/in.txt", "y"}, {"dangling", {}, 0, "nowhere"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    for (const QByteArray name : {"f.txt", "d", "dangling"}) {
+        int error = 0;
+        EXPECT_TRUE(MoveToTrash(folder, name, error)) << name.constData() << " " << error;
+    }
+    EXPECT_TRUE(box.Describe("r").isEmpty());
+    EXPECT_EQ(Sandbox::TrashContent(),
+              (QStringList{"d/", "d/in.txt=y@0", "dangling->nowhere@0", "f.txt=x@4"}));
+    QFile info(test::PrivateHome::Path() + "/.local/share/Trash/info/f.txt.trashinfo");
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    const QByteArray text = info.readAll();
+    EXPECT_TRUE(text.startsWith("[Trash Info]\nPath=" + QFile::encodeName(box.Path("r/f.txt")) +
+                                "\nDeletionDate="))
+        << text.constData();
+}
+
+TEST_F(TrashTest, SecondEntryOfTheSameNameGetsItsOwnPlace)
+{
+    const Sandbox box;
+    box.Make("r", {{"same", "first"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    int error = 0;
+    ASSERT_TRUE(MoveToTrash(folder, "same", error));
+    box.Make("r", {{"same", "second"}});
+    ASSERT_TRUE(MoveToTrash(folder, "same", error));
+    EXPECT_EQ(Sandbox::TrashContent(), (QStringList{"same.2=second@0", "same=first@0"}));
+}
+
+TEST_F(TrashTest, WithoutAUsableTrashNothingIsDeleted)
+{
+    const Sandbox box;
+    box.Make("r", {{"keep.txt", "x"}});
+    // The home trash is a file, not a folder: it cannot take anything.
+    box.Make("home", {{"Trash", "not a folder"}});
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", box.NativePath("home"));
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    int error = 0;
+    EXPECT_FALSE(MoveToTrash(folder, "keep.txt", error));
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(box.Describe("r"), QStringList{"keep.txt=x@0"});
+}
+
+TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile)
+{
+    const Sandbox box;
+    box.Make("r", {{"doc.kvx", "old"}});
+    ::chmod(box.NativePath("r/doc.kvx").constData(), 0600);
+    int error = 0;
+    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new", error));
+    QFile file(box.Path("r/doc.kvx"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("new"));
+    EXPECT_EQ(PermissionsOf(box.Path("r/doc.kvx")), 0600u);
+    EXPECT_EQ(QDir(box.Path("r")).entryList(QDir::Files | QDir::Hidden), QStringList{"doc.kvx"});
+}
+
+TEST(SafeWrite, ReadOnlyFileStaysAsItWas)
+{
+    const Sandbox box;
+    box.Make("r", {{"doc.kvx", "old"}});
+    ::chmod(box.NativePath("r/doc.kvx").constData(), 0444);
+    int error = 0;
+    EXPECT_FALSE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new", error));
+    EXPECT_EQ(error, EACCES);
+    EXPECT_EQ(box.Describe("r"), QStringList{"doc.kvx=old@0"});
+}
+
+TEST(SafeWrite, DocumentLinkIsWrittenThroughOwnFileLinkIsReplaced)
+{
+    const Sandbox box;
+    box.Make("r", {{"real.kvx", "old"}, {"doc.kvx", {}, 0, "real.kvx"},
+                   {"kvx_a.log", {}, 0, "real.kvx"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    int error = 0;
+    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "through", error));
+    ASSERT_TRUE(WriteFileAtomicallyIn(folder, "kvx_a.log", "own", error));
+    QFile real(box.Path("r/real.kvx"));
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    EXPECT_EQ(real.readAll(), QByteArray("through"));
+    EXPECT_EQ(folder.Status("doc.kvx").kind, EntryKind::Link);
+    EXPECT_EQ(folder.Status("kvx_a.log").kind, EntryKind::File);
+}
+
+TEST(ReadWholeFile, RefusesFilesAboveTheLimitAndLinksInAFolder)
+{
+    const Sandbox box;
+    box.Make("r", {{"big", QByteArray(100, 'x')}, {"ln", {}, 0, "big"}});
+    QByteArray content;
+    int error = 0;
+    EXPECT_FALSE(ReadWholeFile(box.NativePath("r/big"), 99, content, error));
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_TRUE(ReadWholeFile(box.NativePath("r/big"), 100, content, error));
+    EXPECT_EQ(content.size(), 100);
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    EXPECT_FALSE(ReadWholeFileIn(folder, "ln", 1000, content, error));
+}
+
+TEST(TempName, RecognisesOnlyItsOwnNames)
+{
+    const QByteArray name = NewTempName();
+    EXPECT_TRUE(IsTempName(name));
+    EXPECT_NE(NewTempName(), name);
+    EXPECT_FALSE(IsTempName(".kvx~notahexnumber!.tmp"));
+    EXPECT_FALSE(IsTempName(".kvx~0123.tmp"));
+    EXPECT_FALSE(IsTempName("report.tmp"));
+}
+
+}  // namespace
+}  // namespace kalvex::platform
