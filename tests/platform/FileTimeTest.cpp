@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PackCase{"year_2050", 2524608000, Packed(2050, 1, 1, 0, 0, 0)},
                     PackCase{"last_second_of_2107", 4354819199, Packed(2107, 12, 31, 23, 59, 58)},
                     PackCase{"after_2107_is_last", 4354819200 + 86400 * 30, kLastPackedTime}),
-    [](const testing::TestParamInfo<PackCase>& info) { return info.param.name; });
+    kalvex::test::kCaseName);
 
 TEST(PackFileTime, LaterTimesCompareGreaterAcrossTheSignBit)
 {
@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"midnight_is_date_alone", "de_DE", Packed(2024, 3, 5, 0, 0, 0), "05.03.24"},
         TextCase{"two_seconds_after_midnight", "de_DE", Packed(2024, 3, 5, 0, 0, 2),
                  "05.03.24 00:00:02"}),
-    [](const testing::TestParamInfo<TextCase>& info) { return info.param.name; });
+    kalvex::test::kCaseName);
 
 }  // namespace
 }  // namespace kalvex::platform

@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         LinesCase{"zero_byte_ends_text", QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
         LinesCase{"empty_text", "", {}},
         LinesCase{"blanks_kept", " a \r\n", {" a "}}),
-    [](const testing::TestParamInfo<LinesCase>& info) { return info.param.name; });
+    kalvex::test::kCaseName);
 
 struct IniCase {
     const char* name;
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"empty_value", "[S]\nKey=\n", "S", "Key", ""},
         IniCase{"value_cut_to_2047_bytes", "[S]\nKey=" + QByteArray(3000, 'x') + "\n", "S", "Key",
                 QByteArray(2047, 'x')}),
-    [](const testing::TestParamInfo<IniCase>& info) { return info.param.name; });
+    kalvex::test::kCaseName);
 
 struct IntegerCase {
     const char* name;
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                     IntegerCase{"word", "no", std::nullopt}, IntegerCase{"empty", "", std::nullopt},
                     IntegerCase{"trailing_text", "3x", std::nullopt},
                     IntegerCase{"bare_hex_prefix", "0x", std::nullopt}),
-    [](const testing::TestParamInfo<IntegerCase>& info) { return info.param.name; });
+    kalvex::test::kCaseName);
 
 TEST(IniReader, DefaultsWhenMissingOrNotAnInteger)
 {

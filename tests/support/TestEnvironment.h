@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <ostream>
+#include <string>
 
 // Values in failure messages as text, not bytes.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -17,6 +18,9 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out)
 }
 
 namespace kalvex::test {
+
+// Table rows of parameterised tests are named by their `name` member.
+inline constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
 // Table rows of parameterised tests print as their name.
 #define KALVEX_NAMED_CASE(Type)                                   \
