@@ -1,0 +1,144 @@
+// What a run must never do: delete for good, delete or overwrite what it cannot compare,
+// follow links, or take names that its log file cannot hold.
+#include "SyncFixture.h"
+
+#include "Faults.h"
+
+#include <sys/stat.h>
+
+namespace kalvex::test {
+namespace {
+
+class SafetyTest : public SyncFixture {};
+
+TEST_F(SafetyTest, CopyIntoAFolderThatRefusesWritesIsReported)
+{
+    box.Make("A", {{"d/"}, {"d/x", "x"}, {"f", "y"}});
+    WriteLog({});
+    const ImmutableFolder locked(box.Path("B"));
+    if (!locked.Supported()) {
+        GTEST_SKIP() << "the file system cannot make a folder immutable";
+    }
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages,
+              (QStringList{"Error!: Failed to copy: d", "Error!: Failed to copy: f"}));
+    EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 1), Row("d", "*", ">>", "-", 0),
+                                          Row("f", T(0), ">>", "-", 1), "Done."}));
+}
+
+TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays)
+{
+    box.Make("A", {{"f", "x"}, {"d/"}});
+    WriteLog({"f", "d"});
+    const ImmutableFolder locked(box.Path("A"));
+    if (!locked.Supported()) {
+        GTEST_SKIP() << "the file system cannot make a folder immutable";
+    }
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages,
+              (QStringList{"Error!: Failed to delete: d", "Error!: Failed to delete: f"}));
+    EXPECT_EQ(SideA(), (QStringList{"d/", "f=x@0"}));
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+}
+
+TEST_F(SafetyTest, WithoutATrashNothingIsDeletedForGood)
+{
+    box.Make("A", {{"f", "x"}});
+    WriteLog({"f"});
+    box.Make("nohome", {{"Trash", "a file where the trash should be"}});
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", box.NativePath("nohome"));
+    RunToEnd(frontend);
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to delete: f"});
+    EXPECT_EQ(SideA(), QStringList{"f=x@0"});
+    // Not deleted and not on the other side: not listed, so the next run copies it back.
+    EXPECT_EQ(Log(), QByteArray());
+}
+
+struct ConflictCase {
+    const char* name;
+    std::vector<Node> a;
+    std::vector<Node> b;
+    QStringList log;
+};
+KALVEX_NAMED_CASE(ConflictCase)
+
+class KindConflictTest : public SyncFixture, public testing::WithParamInterface<ConflictCase> {};
+
+TEST_P(KindConflictTest, NeitherSideIsTouchedAndTheNameIsReportedInBothPasses)
+{
+    box.Make("A", GetParam().a);
+    box.Make("B", GetParam().b);
+    WriteLog(GetParam().log);
+    const QStringList beforeA = SideA();
+    const QStringList beforeB = SideB();
+    RunToEnd(frontend);
+    EXPECT_EQ(SideA(), beforeA);
+    EXPECT_EQ(SideB(), beforeB);
+    EXPECT_EQ(frontend.messages,
+              (QStringList{"Error!: Failed to copy: x", "Error!: Failed to copy: x"}));
+    EXPECT_EQ(Log(), QByteArray());
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KindConflictTest,
+    testing::Values(ConflictCase{"file_and_folder", {{"x", "file"}}, {{"x/"}, {"x/in", "i"}}, {}},
+                    ConflictCase{"folder_and_file_listed", {{"x/"}}, {{"x", "file"}}, {"x"}},
+                    ConflictCase{"file_and_link", {{"x", "file"}}, {{"x", {}, 0, "elsewhere"}}, {}},
+                    ConflictCase{"folder_and_link", {{"x/"}}, {{"x", {}, 0, "elsewhere"}}, {"x"}}),
+    kCaseName);
+
+TEST_F(SafetyTest, NamesALogFileCannotHoldAreLeftAlone)
+{
+    box.Make("A", {{"back\\slash", "1"}, {"line\nfeed", "2"}, {"ok", "3"}, {"d/"},
+                   {"d/carriage\rreturn", "4"}, {"d/fine", "5"}});
+    WriteLog({});
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages, (QStringList{"Error!: Failed to copy: back\\slash",
+                                              "Error!: Failed to copy: line\nfeed"}));
+    // The folder is copied whole without the name it could not list.
+    EXPECT_EQ(SideB(), (QStringList{"d/", "d/fine=5@0", "ok=3@0"}));
+    EXPECT_EQ(Log(), QByteArray("d\r\nd\\fine\r\nok\r\n"));
+}
+
+TEST_F(SafetyTest, LinksAreNeverFollowed)
+{
+    box.Make("outside", {{"secret", "s"}});
+    box.Make("A", {{"out", {}, 0, QFile::encodeName(box.Path("outside"))},
+                   {"loop", {}, 0, "loop"}});
+    WriteLog({});
+    RunToEnd(frontend);
+    EXPECT_EQ(SideB(), (QStringList{"loop->loop@0", "out->" + box.Path("outside") + "@0"}));
+    EXPECT_EQ(frontend.folders, QStringList{});
+    EXPECT_EQ(box.Describe("outside"), QStringList{"secret=s@0"});
+
+    // Listed and gone from B: the link goes to the trash, what it leads to stays.
+    QFile::remove(box.Path("B/out"));
+    WriteLog({"out"});
+    RunToEnd(frontend);
+    EXPECT_EQ(box.Describe("outside"), QStringList{"secret=s@0"});
+    EXPECT_EQ(Sandbox::TrashContent(), QStringList{"out->" + box.Path("outside") + "@0"});
+}
+
+TEST_F(SafetyTest, TemporaryFilesOfSafeWritesAreNeverTaken)
+{
+    box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"}, {".kvx~fedcba9876543210.tmp/"}});
+    WriteLog({});
+    RunToEnd(frontend);
+    EXPECT_TRUE(SideB().isEmpty());
+    EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 1), "Done."}));
+}
+
+TEST_F(SafetyTest, PipesAndSocketsAreReportedNotOpened)
+{
+    WriteLog({});
+    ASSERT_EQ(::mkfifo(box.NativePath("A/pipe").constData(), 0600), 0);
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to copy: pipe"});
+    EXPECT_TRUE(SideB().isEmpty());
+}
+
+}  // namespace
+}  // namespace kalvex::test

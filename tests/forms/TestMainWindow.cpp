@@ -1,0 +1,315 @@
+#include "GuiTest.h"
+#include "Window.h"
+#include "forms/StatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+using namespace kalvex;
+using kalvex::test::Window;
+
+namespace {
+
+// Counts the key presses that reach a control.
+class KeyCounter final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            ++presses;
+        }
+        return false;
+    }
+    int presses = 0;
+};
+
+QStringList Entries(const QMenu& menu) {
+    QStringList entries;
+    for (const QAction* action : menu.actions()) {
+        entries.append(action->isSeparator() ? QString("-") : action->text());
+    }
+    return entries;
+}
+
+}  // namespace
+
+class TestMainWindow final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::ClearSettings(); }
+
+    void actionTable_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("shortHint");
+        QTest::addColumn<QString>("longHint");
+        QTest::addColumn<QString>("shortcut");
+        QTest::addColumn<bool>("hasImage");
+        QTest::addColumn<bool>("enabled");
+        const auto row = [](const char* name, const char* caption, const char* shortHint,
+                            const char* longHint, const char* shortcut, bool image,
+                            bool enabled) {
+            QTest::newRow(name) << QString(name) << QString(caption) << QString(shortHint)
+                                << QString(longHint) << QString(shortcut) << image << enabled;
+        };
+        row("actEditAdd", "&Add...", "Add", "Adds a new profile to the current project.", "",
+            true, true);
+        row("actEditDelete", "&Delete", "Delete", "Deletes the selected profile.", "Del", true,
+            false);
+        row("actFileNew", "&New", "New", "Creates a new project.", "Ctrl+N", true, true);
+        row("actFileOpen", "&Open...", "Open", "Opens an existing project.", "Ctrl+O", true,
+            true);
+        row("actSyncAll", "Synchronize &All", "Sync All", "Synchronizes the checked profile(s).",
+            "F5", true, false);
+        row("actFileSave", "&Save", "Save", "Saves the current project.", "Ctrl+S", true, true);
+        row("actFileSaveAs", "Save &As...", "Save As",
+            "Saves the current project with a new name.", "", false, true);
+        row("actHelpAbout", "&About...", "About", "Displays program information.", "", false,
+            true);
+        row("actFileExit", "E&xit", "Exit", "Quits the application.", "", false, true);
+        row("actEditMoveUp", "Move &Up", "Move Up", "Moves up the selected profile.", "", true,
+            false);
+        row("actEditMoveDown", "Move &Down", "Move Down", "Moves down the selected profile.", "",
+            true, false);
+        row("actEditProperties", "P&roperties...", "Properties",
+            "Displays the properties of the selected profile.", "Return", true, false);
+        row("actSyncSelected", "Synchronize &Selected", "Synchronize Selected",
+            "Synchronizes only the selected profile.", "F4", false, false);
+        row("actHelpContents", "&Help...", "Help", "Displays the help contents.", "F1", true,
+            true);
+        row("actSyncAbort", "A&bort", "Abort", "Aborts the current synchronization.", "Esc",
+            true, false);
+        row("actFileSetAsDefault", "&Default Project", "Default",
+            "Sets this project as a default project.", "", false, true);
+    }
+    void actionTable() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, shortHint);
+        QFETCH(QString, longHint);
+        QFETCH(QString, shortcut);
+        QFETCH(bool, hasImage);
+        QFETCH(bool, enabled);
+        const Window window;
+        const QAction* action = window.Action(name);
+        QVERIFY(action != nullptr);
+        QCOMPARE(action->text(), caption);
+        QCOMPARE(action->toolTip(), shortHint);
+        QCOMPARE(action->statusTip(), longHint);
+        QCOMPARE(action->shortcut().toString(), shortcut);
+        QCOMPARE(!action->icon().isNull(), hasImage);
+        QCOMPARE(action->isEnabled(), enabled);
+    }
+
+    void menusAndToolBar_data() {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("File") << "mnuFile"
+                              << QStringList{"&New", "&Open...", "&Save", "Save &As...", "-",
+                                             "&Default Project", "-", "E&xit"};
+        QTest::newRow("Edit") << "mnuEdit"
+                              << QStringList{"&Add...", "&Delete", "-", "Move &Up", "Move &Down",
+                                             "-", "P&roperties..."};
+        QTest::newRow("Synchronization")
+            << "mnuSync"
+            << QStringList{"Synchronize &All", "Synchronize &Selected", "-", "A&bort"};
+        QTest::newRow("Help") << "mnuHelp" << QStringList{"&Help...", "-", "&About..."};
+        QTest::newRow("pop-up") << "popEdit"
+                                << QStringList{"Synchronize This Item", "-", "&Explore", "-",
+                                               "&Add...", "&Delete", "-", "Move &Up",
+                                               "Move &Down", "-", "P&roperties..."};
+        QTest::newRow("Explore") << "popEditExplore"
+                                 << QStringList{"Directory &A", "Directory &B"};
+    }
+    void menusAndToolBar() {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, entries);
+        const Window window;
+        const QMenu* found = window->findChild<QMenu*>(menu);
+        QVERIFY(found != nullptr);
+        QCOMPARE(Entries(*found), entries);
+    }
+
+    void menuBarOrderAndToolButtons() {
+        const Window window;
+        QStringList top;
+        for (const QAction* action : window->menuBar()->actions()) {
+            top.append(action->text());
+        }
+        QCOMPARE(top, (QStringList{"&File", "&Edit", "&Synchronization", "&Help"}));
+
+        const QToolBar* toolBar = window->findChild<QToolBar*>("tbrMain");
+        QStringList buttons;
+        for (QAction* action : toolBar->actions()) {
+            const auto* button =
+                qobject_cast<const QToolButton*>(toolBar->widgetForAction(action));
+            buttons.append(action->isSeparator() ? QString("|") : button->text());
+            if (!action->isSeparator()) {
+                QCOMPARE(button->toolTip(), action->toolTip());
+                QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+            }
+        }
+        QCOMPARE(buttons, (QStringList{"New", "Open", "Save", "|", "Add", "Delete", "Up", "Down",
+                                       "|", "Sync All", "Abort"}));
+        QCOMPARE(window->findChild<QMenu*>("popEdit")->defaultAction(),
+                 window.Action("actEditProperties"));
+    }
+
+    void composition() {
+        const Window window;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QCOMPARE(window.SyncList()->headerItem()->text(1), QString("Directory A"));
+        QCOMPARE(window.LogList()->model()->headerData(0, Qt::Horizontal).toString(),
+                 QString("File Name"));
+        QCOMPARE(window.SyncList()->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(window.LogList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QVERIFY(window.LogList()->uniformRowHeights());
+        QVERIFY(window.StatusBar()->SimplePanel());
+        QVERIFY(window.Progress()->isHidden());
+        QCOMPARE(window.LogList()->nextInFocusChain(), window.SyncList());
+        const auto* splitter = window->findChild<QSplitter*>("Splitter1");
+        QCOMPARE(splitter->handleWidth(), 5);
+        QVERIFY(!splitter->childrenCollapsible());
+        QCOMPARE(window.SyncList()->minimumHeight(), 30);
+        QVERIFY(window->findChild<QMenu*>("popEditExplore")->isEnabled() == false);
+    }
+
+    // Every route to a disabled command: none of them starts a run.
+    void disabledCommandNeverRuns_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("trigger") << "trigger";
+        QTest::newRow("shortcut F5") << "key";
+        QTest::newRow("tool button") << "button";
+        QTest::newRow("menu entry") << "menu";
+    }
+    void disabledCommandNeverRuns() {
+        QFETCH(QString, route);
+        const Window window;
+        window->FormCreate({});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QAction* syncAll = window.Action("actSyncAll");
+        QVERIFY(!syncAll->isEnabled());
+        if (route == "trigger") {
+            syncAll->trigger();
+        } else if (route == "key") {
+            window.LogList()->setFocus();
+            QTest::keyClick(window.LogList(), Qt::Key_F5);
+        } else if (route == "button") {
+            auto* toolBar = window->findChild<QToolBar*>("tbrMain");
+            QTest::mouseClick(toolBar->widgetForAction(syncAll), Qt::LeftButton);
+        } else {
+            window->findChild<QMenu*>("mnuSync")->actions().first()->activate(QAction::Trigger);
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!window.Action("actSyncAbort")->isEnabled());
+        QVERIFY(!window->WorkerAlive());
+        QCOMPARE(window.LogList()->model()->rowCount(), 0);
+    }
+
+    // The key of a disabled command is swallowed; other keys reach the control.
+    void keysOfDisabledCommandsDoNotReachTheControl_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("reaching");
+        QTest::newRow("Esc outside a run") << int(Qt::Key_Escape) << 0;
+        QTest::newRow("F4 without a selection") << int(Qt::Key_F4) << 0;
+        QTest::newRow("Enter without a selection") << int(Qt::Key_Return) << 0;
+        QTest::newRow("Del without a selection") << int(Qt::Key_Delete) << 0;
+        QTest::newRow("a key of no command") << int(Qt::Key_Down) << 1;
+    }
+    void keysOfDisabledCommandsDoNotReachTheControl() {
+        QFETCH(int, key);
+        QFETCH(int, reaching);
+        const Window window;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        KeyCounter counter;
+        window.LogList()->installEventFilter(&counter);
+        window.LogList()->setFocus();
+        QTest::keyClick(window.LogList(), static_cast<Qt::Key>(key));
+        QCOMPARE(counter.presses, reaching);
+    }
+
+    void shortcutActsWhereverTheFocusIs_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("log list") << "lvLog";
+        QTest::newRow("profile list") << "lvSyncList";
+    }
+    void shortcutActsWhereverTheFocusIs() {
+        QFETCH(QString, focus);
+        const Window window;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QCOMPARE(window->windowTitle(), QString());
+        QWidget* control = window->findChild<QWidget*>(focus);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(window->windowTitle(), QString("(Untitled) - Kalvex"));
+    }
+
+    void hintsGoToTheStatusBar_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("Directory A") << "popEditExploreDirA"
+                                     << "Opens directory A with Windows Explorer.";
+        QTest::newRow("Save As") << "actFileSaveAs"
+                                 << "Saves the current project with a new name.";
+    }
+    void hintsGoToTheStatusBar() {
+        QFETCH(QString, entry);
+        QFETCH(QString, hint);
+        const Window window;
+        window->show();
+        window->findChild<QAction*>(entry)->showStatusText(&*window);
+        QCOMPARE(window.StatusBar()->SimpleText(), hint);
+        QCOMPARE(window.StatusBar()->currentMessage(), QString());
+    }
+
+    void selectionEnablesTheRowCommands() {
+        const Window window;
+        QTemporaryDir dir;
+        const QString project = dir.filePath("p.kvx");
+        QVERIFY(test::WriteProject(project, {{true, "one", "/a", "/b"}, {true, "two", "/c", "/d"}}));
+        window->FormCreate({project});
+        const QStringList rowCommands = {"actEditDelete", "actEditMoveUp", "actEditMoveDown",
+                                         "actEditProperties", "actSyncSelected"};
+        const auto enabled = [&] {
+            QStringList on;
+            for (const QString& name : rowCommands) {
+                if (window.Action(name)->isEnabled()) {
+                    on.append(name);
+                }
+            }
+            return on;
+        };
+        QCOMPARE(enabled(), QStringList());
+        window.SelectRow(1);
+        QCOMPARE(enabled(), rowCommands);
+        QVERIFY(window->findChild<QMenu*>("popEditExplore")->isEnabled());
+        window.SelectRow(-1);
+        QCOMPARE(enabled(), QStringList());
+    }
+
+    void exitClosesTheWindow() {
+        const Window window;
+        window->FormCreate({});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.Action("actFileExit")->trigger();
+        QVERIFY(!window->isVisible());
+    }
+};
+
+KALVEX_GUI_TEST(TestMainWindow);
+
+#include "TestMainWindow.moc"

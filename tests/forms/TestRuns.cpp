@@ -1,0 +1,326 @@
+#include "GuiTest.h"
+#include "RunFixture.h"
+#include "Window.h"
+#include "forms/StatusBar.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+using namespace kalvex;
+using kalvex::test::Node;
+using kalvex::test::Window;
+
+namespace {
+
+// "path@seconds" for a file, "path/" for a folder.
+std::vector<Node> Nodes(const QStringList& compact) {
+    std::vector<Node> nodes;
+    for (const QString& text : compact) {
+        if (text.endsWith('/')) {
+            nodes.emplace_back(text);
+        } else {
+            nodes.emplace_back(text.section('@', 0, 0), text.toUtf8(),
+                               text.section('@', 1).toInt());
+        }
+    }
+    return nodes;
+}
+
+// Replaces each {T<seconds>} by the time text of that stamp.
+QStringList WithTimes(QStringList rows) {
+    static const QRegularExpression stamp("\\{T(\\d+)\\}");
+    for (QString& row : rows) {
+        QRegularExpressionMatch match;
+        while ((match = stamp.match(row)).hasMatch()) {
+            row.replace(match.capturedStart(), match.capturedLength(),
+                        test::TimeText(match.captured(1).toInt()));
+        }
+    }
+    return rows;
+}
+
+const QString kDone = "Done.||||-1|-1";
+
+QString Header(const QString& name) { return "Synchronizing " + name + ":||||-1|-1"; }
+
+}  // namespace
+
+class TestRuns final : public QObject {
+    Q_OBJECT
+
+private:
+    int m_profiles = 0;
+
+    // A fresh project in the sandbox with the given profiles, opened in the window.
+    void Open(const Window& window, test::RunSandbox& sandbox, const QList<Profile>& profiles) {
+        const QString project = sandbox.Path(QString("p%1.kvx").arg(++m_profiles));
+        QVERIFY(test::WriteProject(project, profiles));
+        window->FormCreate({project});
+        QCOMPARE(window.ProfileNames().size(), profiles.size());
+    }
+
+private Q_SLOTS:
+    void init() { test::ClearSettings(); }
+
+    void rowsOfARun_data() {
+        QTest::addColumn<QStringList>("a");
+        QTest::addColumn<QStringList>("b");
+        QTest::addColumn<QString>("removeAfterFirstRun");  // empty: only one run
+        QTest::addColumn<QStringList>("rows");             // action rows of the (last) run
+        QTest::newRow("file only in A is copied to B")
+            << QStringList{"f.txt@0"} << QStringList{} << "" << QStringList{"f.txt|{T0}|>>|-|1|1"};
+        QTest::newRow("file only in B is copied back in the second pass")
+            << QStringList{} << QStringList{"f.txt@10"} << ""
+            << QStringList{"f.txt|-|<<|{T10}|1|1"};
+        QTest::newRow("folder only in A is copied whole")
+            << QStringList{"d/", "d/x.txt@0"} << QStringList{} << ""
+            << QStringList{"d|*|>>|-|0|1"};
+        QTest::newRow("newer in B replaces A") << QStringList{"f.txt@0"}
+                                               << QStringList{"f.txt@100"} << ""
+                                               << QStringList{"f.txt|{T0}|<|{T100}|1|1"};
+        QTest::newRow("newer in A replaces B") << QStringList{"f.txt@100"}
+                                               << QStringList{"f.txt@0"} << ""
+                                               << QStringList{"f.txt|{T100}|>|{T0}|1|1"};
+        QTest::newRow("equal files show nothing")
+            << QStringList{"f.txt@0"} << QStringList{"f.txt@0"} << "" << QStringList{};
+        QTest::newRow("file in a common folder")
+            << QStringList{"s/", "s/n.txt@4"} << QStringList{"s/"} << ""
+            << QStringList{"s\\n.txt|{T4}|>>|-|1|1"};
+        QTest::newRow("file deleted in B is deleted in A")
+            << QStringList{"f.txt@0", "g.txt@0"} << QStringList{"f.txt@0", "g.txt@0"} << "B/f.txt"
+            << QStringList{"f.txt|{T0}|X-|-|3|1"};
+        QTest::newRow("folder deleted in A is deleted in B")
+            << QStringList{"d/"} << QStringList{"d/"} << "A/d" << QStringList{"d|-|-X|*|2|1"};
+    }
+    void rowsOfARun() {
+        QFETCH(QStringList, a);
+        QFETCH(QStringList, b);
+        QFETCH(QString, removeAfterFirstRun);
+        QFETCH(QStringList, rows);
+        test::RunSandbox sandbox;
+        const Profile profile = sandbox.MakeProfile("P", Nodes(a), Nodes(b));
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Yes;
+        Open(window, sandbox, {profile});
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        if (!removeAfterFirstRun.isEmpty()) {
+            const QString path = sandbox.Path("P/" + removeAfterFirstRun);
+            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively()
+                                            : QFile::remove(path));
+            window.Action("actSyncAll")->trigger();
+            QVERIFY(window.WaitForRunEnd());
+        }
+        QStringList expected = {Header("P")};
+        expected += WithTimes(rows);
+        expected.append(kDone);
+        QCOMPARE(window.LogRows(), expected);
+    }
+
+    void checkedProfilesRunTopToBottom() {
+        test::RunSandbox sandbox;
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Yes;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("first", Nodes({"a.txt@0"}), {}),
+              sandbox.MakeProfile("skipped", Nodes({"s.txt@0"}), {}, false),
+              sandbox.MakeProfile("last", {}, Nodes({"z.txt@2"}))});
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(),
+                 WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1", Header("last"),
+                            "z.txt|-|<<|{T2}|1|1", kDone}));
+        QCOMPARE(sandbox.Describe("skipped/B"), QStringList());
+    }
+
+    void synchronizeSelectedRunsOnlyThatProfile() {
+        test::RunSandbox sandbox;
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Yes;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {}),
+              sandbox.MakeProfile("two", Nodes({"b.txt@0"}), {}, false)});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.SelectRow(1);
+        QTest::keyClick(window.LogList(), Qt::Key_F4);
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), WithTimes({Header("two"), "b.txt|{T0}|>>|-|1|1", kDone}));
+    }
+
+    // Idle, running while the engine's question is open, idle again.
+    void enabledStatesThroughARun_data() {
+        QTest::addColumn<int>("selectedAtTheEnd");
+        QTest::newRow("a row selected") << 1;
+        QTest::newRow("no row selected") << -1;
+    }
+    void enabledStatesThroughARun() {
+        QFETCH(int, selectedAtTheEnd);
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("Pictures", Nodes({"d1/", "d2/"}), Nodes({"d3/"})),
+              sandbox.MakeProfile("two", {}, {})});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QAction* abort = window.Action("actSyncAbort");
+        QAction* all = window.Action("actSyncAll");
+        QAction* selected = window.Action("actSyncSelected");
+        window.SelectRow(0);
+        QVERIFY(all->isEnabled() && selected->isEnabled() && !abort->isEnabled());
+
+        all->trigger();
+        QVERIFY(abort->isEnabled() && !all->isEnabled() && !selected->isEnabled());
+        QVERIFY(!window.StatusBar()->SimplePanel());
+        QVERIFY(window.Progress()->isVisible());
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        // The question is open and the window still takes commands.
+        QCOMPARE(window.StatusBar()->PanelText(1), QString("Pictures:"));
+        QCOMPARE(window.StatusBar()->PanelWidth(1),
+                 window.StatusBar()->fontMetrics().horizontalAdvance("Pictures:") + 10);
+        QCOMPARE(window.Progress()->maximum(), 3);
+        QCOMPARE(window.Progress()->value(), 0);
+        window.SelectRow(selectedAtTheEnd);
+        window.UpdateCommands();
+        QVERIFY(!selected->isEnabled() && !all->isEnabled());
+        QVERIFY(!selected->isEnabled());
+        selected->trigger();
+        all->trigger();
+        QVERIFY(window->WorkerAlive());
+
+        window.Prompts().AnswerOldest(Answer::Yes);
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        window.Prompts().AnswerOldest(Answer::Yes);
+        QVERIFY(window.WaitForRunEnd());
+        QVERIFY(!abort->isEnabled() && all->isEnabled());
+        QCOMPARE(selected->isEnabled(), selectedAtTheEnd >= 0);
+        QVERIFY(window.StatusBar()->SimplePanel());
+        QCOMPARE(window.StatusBar()->SimpleText(), QString());
+        QCOMPARE(window.StatusBar()->PanelText(1), QString());
+        QVERIFY(window.Progress()->isHidden());
+        QCOMPARE(window.Progress()->value(), 0);
+        QCOMPARE(window.LogRows().last(), kDone);
+    }
+
+    void progressBarLiesOverPanelZero() {
+        const Window window;
+        window->FormCreate({});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        for (const QSize size : {QSize(900, 600), QSize(640, 480)}) {
+            window->resize(size);
+            QCoreApplication::processEvents();
+            const QRect bar = window.StatusBar()->geometry();
+            QTRY_COMPARE(window.Progress()->geometry(),
+                         QRect(bar.left(), bar.top() + 2, 200, bar.height() - 2));
+        }
+    }
+
+    void abortStopsAtTheNextFile() {
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("one", Nodes({"a.txt@0", "b.txt@0", "c.txt@0"}), {}),
+              sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
+        const QStringList aBefore = sandbox.Describe("one/A");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.Action("actSyncAll")->trigger();
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        // Esc reaches Abort while the question is open.
+        QTest::keyClick(window.LogList(), Qt::Key_Escape);
+        window.Prompts().AnswerOldest(Answer::Yes);
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), (QStringList{Header("one"), kDone}));
+        QCOMPARE(sandbox.Describe("one/B"), QStringList());
+        QCOMPARE(sandbox.Describe("one/A"), aBefore);  // no new log file either
+        QCOMPARE(sandbox.Describe("two/B"), QStringList());
+        QCOMPARE(window.Prompts().shownEngineMessages.size(), 1);
+    }
+
+    void closeIsRefusedDuringARun() {
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.Action("actSyncAll")->trigger();
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        window->SetModified(true);
+        window.Prompts().saveAnswers = {TPrompts::SaveAnswer::No, TPrompts::SaveAnswer::No};
+
+        QVERIFY(!window->close());
+        window.Action("actFileExit")->trigger();
+        QVERIFY(window->isVisible());
+        QCOMPARE(window.Prompts().beeps, 2);
+        QCOMPARE(window.Prompts().saveQuestions, 2);
+        QVERIFY(QSettings("Marvolt", "Kalvex").contains("UI/WindowState"));
+
+        window.Prompts().AnswerOldest(Answer::Yes);
+        QVERIFY(window.WaitForRunEnd());
+        window.Prompts().saveAnswers = {TPrompts::SaveAnswer::No};
+        QVERIFY(window->close());
+        QCOMPARE(window.Prompts().beeps, 2);
+    }
+
+    // A signal or the session's end during a run: the open question is answered, the worker
+    // ends, and only then may the program quit.
+    void quitWhenIdleDuringARun() {
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
+        QSignalSpy ready(&*window, &TfrmMain::ReadyToQuit);
+        window.Action("actSyncAll")->trigger();
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        window->QuitWhenIdle();
+        QCOMPARE(ready.count(), 0);
+        QCOMPARE(window.Prompts().closedEngineMessages, 1);
+        QVERIFY(window.WaitForRunEnd());
+        QTRY_COMPARE(ready.count(), 1);
+        QCOMPARE(window.LogRows(), (QStringList{Header("one"), kDone}));
+        QCOMPARE(sandbox.Describe("one/B"), QStringList());
+    }
+
+    void quitWhenIdleWithoutARunIsAtOnce() {
+        const Window window;
+        window->FormCreate({});
+        QSignalSpy ready(&*window, &TfrmMain::ReadyToQuit);
+        window->QuitWhenIdle();
+        QCOMPARE(ready.count(), 1);
+    }
+
+    void noCheckedProfileShowsOnlyDone() {
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox, {sandbox.MakeProfile("off", Nodes({"a.txt@0"}), {}, false)});
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), QStringList{kDone});
+        QCOMPARE(window.Prompts().shownEngineMessages.size(), 0);
+    }
+
+    void missingFolderEndsTheRun() {
+        test::RunSandbox sandbox;
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Ok;
+        Profile broken = sandbox.MakeProfile("broken", {}, {});
+        broken.DirB = sandbox.Path("nowhere");
+        Open(window, sandbox, {broken, sandbox.MakeProfile("after", Nodes({"a.txt@0"}), {})});
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), QStringList{kDone});
+        QCOMPARE(window.Prompts().shownEngineMessages.size(), 1);
+        QCOMPARE(sandbox.Describe("after/B"), QStringList());
+    }
+};
+
+KALVEX_GUI_TEST(TestRuns);
+
+#include "TestRuns.moc"

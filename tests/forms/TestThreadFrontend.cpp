@@ -1,0 +1,136 @@
+#include "GuiTest.h"
+#include "forms/ThreadFrontend.h"
+
+#include <QSet>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+using namespace kalvex;
+
+namespace {
+
+// A view that notes the thread of every call.
+class RecordingView final : public TRunView {
+public:
+    int RunProfileCount() const override { return Note(), static_cast<int>(profiles.size()); }
+    std::optional<Profile> RunProfileAt(int index) const override {
+        Note();
+        if (index < 0 || index >= profiles.size()) {
+            return std::nullopt;
+        }
+        return profiles[index];
+    }
+    int RunSelectedProfile() const override { return Note(), 1; }
+    QString RunProjectFileName() const override { return Note(), "/p/x.kvx"; }
+    void RunBeginProfile(const QString& name, int folders) override {
+        Note();
+        calls.append(QString("begin %1 %2").arg(name).arg(folders));
+    }
+    void RunShowFolder(const QString& folder, bool topLevel) override {
+        Note();
+        calls.append(QString("folder %1 %2").arg(folder).arg(topLevel));
+    }
+    void RunAddLogRow(const LogRow& row) override {
+        Note();
+        calls.append("row " + QString::fromLocal8Bit(row.fileName));
+    }
+    void RunFinish(bool completed) override {
+        Note();
+        calls.append(QString("finish %1").arg(completed));
+    }
+    void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override {
+        Note();
+        calls.append("ask " + message.text);
+        pendingAnswer = std::move(answered);
+    }
+
+    void Note() const { threads.insert(QThread::currentThread()); }
+
+    QList<Profile> profiles = {{true, "one", "/a", "/b"}, {false, "two", "/c", "/d"}};
+    mutable QSet<QThread*> threads;
+    QStringList calls;
+    std::function<void(Answer)> pendingAnswer;
+};
+
+}  // namespace
+
+class TestThreadFrontend final : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void workerCallsAreServedOnTheMainThread() {
+        QObject context;
+        RecordingView view;
+        TThreadFrontend frontend(context, view);
+        int count = -1;
+        std::optional<Profile> second;
+        std::optional<Profile> gone;
+        int selected = -1;
+        QString project;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            count = frontend.ProfileCount();
+            second = frontend.ProfileAt(1);
+            gone = frontend.ProfileAt(5);
+            selected = frontend.SelectedProfile();
+            project = frontend.ProjectFileName();
+            frontend.BeginProfile("one", 3);
+            frontend.ShowFolder("sub", true);
+            frontend.AddLogRow({"sub\\f", "-", ">>", "-", 1});
+            frontend.FinishRun(false);
+        }));
+        worker->start();
+        QTRY_VERIFY(worker->isFinished());
+
+        QCOMPARE(view.threads, QSet<QThread*>{QThread::currentThread()});
+        QCOMPARE(count, 2);
+        QVERIFY(second.has_value());
+        QCOMPARE(*second, (Profile{false, "two", "/c", "/d"}));
+        QVERIFY(!gone.has_value());
+        QCOMPARE(selected, 1);
+        QCOMPARE(project, QString("/p/x.kvx"));
+        QCOMPARE(view.calls,
+                 (QStringList{"begin one 3", "folder sub 1", "row sub\\f", "finish 0"}));
+    }
+
+    void messageBoxWaitsForTheAnswerWithoutHoldingTheMainThread() {
+        QObject context;
+        RecordingView view;
+        TThreadFrontend frontend(context, view);
+        std::atomic<bool> returned = false;
+        Answer answer = Answer::Ok;
+        std::unique_ptr<QThread> worker(QThread::create([&] {
+            answer = frontend.MessageBox({"Go on?", "Confirmation", MessageKind::Question,
+                                          Answer::Yes});
+            returned = true;
+        }));
+        worker->start();
+        QTRY_VERIFY(view.pendingAnswer != nullptr);
+        // The main thread goes on serving events while the question is open.
+        QTest::qWait(50);
+        QVERIFY(!returned);
+        QCOMPARE(view.calls, QStringList{"ask Go on?"});
+
+        const std::function<void(Answer)> answered = view.pendingAnswer;
+        answered(Answer::No);
+        answered(Answer::Yes);  // a second answer is ignored
+        QTRY_VERIFY(returned);
+        QVERIFY(worker->wait(5000));
+        QCOMPARE(answer, Answer::No);
+    }
+
+    void callsFromTheMainThreadRunDirectly() {
+        QObject context;
+        RecordingView view;
+        TThreadFrontend frontend(context, view);
+        QCOMPARE(frontend.ProfileCount(), 2);
+        frontend.ShowFolder("x", false);
+        QCOMPARE(view.calls, QStringList{"folder x 0"});
+    }
+};
+
+KALVEX_GUI_TEST(TestThreadFrontend);
+
+#include "TestThreadFrontend.moc"

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ScriptedPrompts.h"
+#include "engine/Profile.h"
+#include "forms/Main.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QProgressBar;
+class QTreeView;
+class QTreeWidget;
+
+namespace kalvex {
+class TStatusBar;
+}
+
+namespace kalvex::test {
+
+// A main window answered by a script, with the ways to look at it that tests share.
+class Window {
+public:
+    Window();
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    TfrmMain* operator->() const { return m_window.get(); }
+    TfrmMain& operator*() const { return *m_window; }
+
+    QAction* Action(const QString& name) const;
+    QTreeWidget* SyncList() const;
+    QTreeView* LogList() const;
+    TStatusBar* StatusBar() const;
+    QProgressBar* Progress() const;
+
+    // The log list as "caption|Time A|Action|Time B|image|indent", one text per row.
+    QStringList LogRows() const;
+    QStringList ProfileNames() const;
+    void SelectRow(int row) const;
+    // True once the worker of the last run is gone.
+    bool WaitForRunEnd() const;
+
+    ScriptedPrompts& Prompts() const { return *m_prompts; }
+
+private:
+    ScriptedPrompts* m_prompts = nullptr;  // owned by the window
+    std::unique_ptr<TfrmMain> m_window;
+};
+
+// Writes a project file through the engine's writer; false when that failed.
+bool WriteProject(const QString& path, const QList<Profile>& profiles);
+QList<Profile> ReadProject(const QString& path);
+// Empties the per-user settings store of the private home.
+void ClearSettings();
+
+}  // namespace kalvex::test
