@@ -188,9 +188,8 @@ private Q_SLOTS:
         QCOMPARE(window.Progress()->maximum(), 3);
         QCOMPARE(window.Progress()->value(), 0);
         window.SelectRow(selectedAtTheEnd);
-        window.UpdateCommands();
+        window->UpdateCommands();
         QVERIFY(!selected->isEnabled() && !all->isEnabled());
-        QVERIFY(!selected->isEnabled());
         selected->trigger();
         all->trigger();
         QVERIFY(window->WorkerAlive());

@@ -24,7 +24,9 @@ Window::~Window() {
         // A test that failed in the middle of a run: end it before the window goes.
         m_prompts->autoAnswer = Answer::No;
         m_window->QuitWhenIdle();
-        QTest::qWaitFor([this] { return !m_window->WorkerAlive(); }, 10000);
+        if (!QTest::qWaitFor([this] { return !m_window->WorkerAlive(); }, 10000)) {
+            qFatal("The worker of an unfinished run did not end");
+        }
     }
 }
 
