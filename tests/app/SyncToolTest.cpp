@@ -1,0 +1,236 @@
+// kalvex-sync as a user or a script meets it: a real process on real folders.
+#include "Sandbox.h"
+#include "TestEnvironment.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace kalvex::test {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result RunTool(const QStringList& arguments, const QString& workingFolder = QString())
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start();
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+class SyncToolTest : public testing::Test {
+protected:
+    SyncToolTest()
+    {
+        box.Make("A", {});
+        box.Make("B", {});
+        Sandbox::EmptyTrash();
+    }
+
+    // A project over the sandbox's folders: (name, A, B, checked) per profile.
+    QString Project(const QList<std::tuple<QString, QString, QString, bool>>& profiles) const
+    {
+        QByteArray text = "[General]\r\nNumOfItems=" + QByteArray::number(profiles.size()) + "\r\n";
+        for (qsizetype i = 0; i < profiles.size(); ++i) {
+            const auto& [name, a, b, checked] = profiles[i];
+            text += "[Item" + QByteArray::number(i) + "]\r\nChecked=" + (checked ? "1" : "0") +
+                    "\r\nName=" + name.toLocal8Bit() + "\r\nDirA=" + box.NativePath(a) +
+                    "\r\nDirB=" + box.NativePath(b) + "\r\n";
+        }
+        QFile file(box.Path("p.kvx"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return box.Path("p.kvx");
+    }
+    QString OneProfile() const { return Project({{"Test", "A", "B", true}}); }
+
+    Sandbox box;
+};
+
+TEST_F(SyncToolTest, HelpCoversEveryOptionAndVersionNamesTheRelease)
+{
+    const Result help = RunTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--item N", "--list", "--yes", "--no", "--help", "--version"}) {
+        EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
+    }
+    const Result version = RunTool({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("kalvex-sync 1.01 Beta\n"));
+}
+
+TEST_F(SyncToolTest, UsageErrorsExitWithTwoAndSynchroniseNothing)
+{
+    box.Make("A", {{"f", "x"}});
+    const QString project = OneProfile();
+    const std::vector<QStringList> cases = {{},
+                                            {"--bogus", project},
+                                            {"--item", "x", project},
+                                            {"--item"},
+                                            {"--yes", "--no", project},
+                                            {project, project},
+                                            {box.Path("missing.kvx")},
+                                            {box.Path("A")}};
+    for (const QStringList& arguments : cases) {
+        const Result result = RunTool(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_FALSE(result.err.isEmpty());
+    }
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+}
+
+TEST_F(SyncToolTest, ListPrintsTheProfilesAsRead)
+{
+    const QString project = Project({{"First", "A", "B", true}, {"Second", "C", "D", false}});
+    const Result result = RunTool({"--list", project});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, QStringLiteral("0\t1\tFirst\t%1\t%2\n1\t0\tSecond\t%3\t%4\n")
+                              .arg(box.Path("A"), box.Path("B"), box.Path("C"), box.Path("D")));
+}
+
+TEST_F(SyncToolTest, WithoutATerminalTheMissingLogQuestionIsAnsweredNo)
+{
+    box.Make("A", {{"f", "x"}});
+    const Result result = RunTool({OneProfile()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QStringLiteral("Synchronizing Test:\nDone.\n"));
+    EXPECT_EQ(result.err, QStringLiteral("Confirmation: Couldn't find the previous log file.\n"
+                                         "Therefore, no files or folders will be deleted.\n\n"
+                                         "Do you want to continue?\n"));
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+}
+
+TEST_F(SyncToolTest, RowsGoToStandardOutputWithTimeAAlwaysDirectoryAsSide)
+{
+    box.Make("A", {{"a.txt", "a", 0}, {"docs/"}});
+    box.Make("B", {{"b.txt", "b", 0}});
+    const QString project = OneProfile();
+    const Result first = RunTool({"--yes", project});
+    EXPECT_EQ(first.exitCode, 0);
+    const QString t = QStringLiteral("5 Mar 2024 10:20:30");
+    EXPECT_EQ(first.out, QStringLiteral("Synchronizing Test:\n"
+                                        "  a.txt\t%1\t>>\t-\n"
+                                        "  docs\t*\t>>\t-\n"
+                                        "  b.txt\t-\t<<\t%1\n"
+                                        "Done.\n")
+                             .arg(t));
+    EXPECT_FALSE(first.err.contains(u'\r'));  // no progress line without a terminal
+
+    QFile::remove(box.Path("B/a.txt"));
+    const Result second = RunTool({"--no", project});
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.out,
+              QStringLiteral("Synchronizing Test:\n  a.txt\t%1\tX-\t-\nDone.\n").arg(t));
+    EXPECT_TRUE(second.err.isEmpty());
+    EXPECT_EQ(Sandbox::TrashContent(), QStringList{"a.txt=a@0"});
+}
+
+TEST_F(SyncToolTest, ProjectPathAsGivenNamesTheLogFile)
+{
+    OneProfile();
+    QFile::rename(box.Path("p.kvx"), box.Path("night.backup.kvx"));
+    const Result result = RunTool({"--yes", "night.backup.kvx"}, box.Path());
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(QFile::exists(box.Path("A/kvx_night.backup.log")));
+}
+
+TEST_F(SyncToolTest, ItemRunsOneProfileAndAnIndexOutsideRunsNothing)
+{
+    box.Make("C", {{"c", "1"}});
+    box.Make("D", {});
+    box.Make("A", {{"a", "1"}});
+    const QString project = Project({{"First", "A", "B", true}, {"Second", "C", "D", false}});
+    const Result one = RunTool({"--yes", "--item", "1", project});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_TRUE(one.out.startsWith(QStringLiteral("Synchronizing Second:\n  c\t")));
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+
+    const Result outside = RunTool({"--yes", "--item=7", project});
+    EXPECT_EQ(outside.exitCode, 0);
+    EXPECT_EQ(outside.out, QStringLiteral("Done.\n"));
+}
+
+TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne)
+{
+    const QString project =
+        Project({{"Gone", "nowhere", "B", true}, {"Never", "A", "B", true}});
+    const Result result = RunTool({"--yes", project});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(result.err,
+              QStringLiteral("Error!: Couldn't find the parent folder:%1/\n").arg(box.Path("nowhere")));
+}
+
+TEST_F(SyncToolTest, NoCheckedProfileIsSuccess)
+{
+    const Result result = RunTool({Project({{"Off", "A", "B", false}})});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+}
+
+QStringList TemporaryFiles(const QString& root)
+{
+    QStringList found;
+    QDirIterator it(root, {".kvx~*"}, QDir::AllEntries | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found << it.next();
+    }
+    return found;
+}
+
+TEST_F(SyncToolTest, InterruptStopsAtTheNextFileAndStillPrintsDone)
+{
+    std::vector<Node> many;
+    for (int i = 0; i < 4000; ++i) {
+        many.emplace_back(QStringLiteral("f%1").arg(i), QByteArray(2048, 'x'));
+    }
+    box.Make("A", many);
+    const QString project = OneProfile();
+
+    QProcess process;
+    process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
+    process.setArguments({"--yes", project});
+    process.start();
+    ASSERT_TRUE(process.waitForStarted());
+    const QDeadlineTimer deadline(20000);
+    while (QDir(box.Path("B")).isEmpty() && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(process.readAllStandardOutput().endsWith("Done.\n"));
+    EXPECT_TRUE(TemporaryFiles(box.Path()).isEmpty());
+    EXPECT_FALSE(QFile::exists(box.Path("A/kvx_p.log")));
+    EXPECT_LT(box.Describe("B").size(), box.Describe("A").size());
+
+    const Result again = RunTool({"--yes", project});
+    EXPECT_EQ(again.exitCode, 0);
+    QStringList sideA = box.Describe("A");
+    sideA.removeIf([](const QString& line) { return line.startsWith(u"kvx_p.log="); });
+    EXPECT_EQ(box.Describe("B"), sideA);
+}
+
+}  // namespace
+}  // namespace kalvex::test
