@@ -289,6 +289,7 @@ void TfrmMain::CreateLists() {
     Splitter1->setStretchFactor(1, 1);
     setCentralWidget(Splitter1);
     setTabOrder(lvLog, lvSyncList);
+    lvLog->setFocus();
 }
 
 QAction* TfrmMain::AddProxyAction(QMenu& menu, QAction& target, const QString& caption) {
@@ -362,6 +363,7 @@ void TfrmMain::CreateStatusBar() {
 }
 
 bool TfrmMain::Execute(QAction* action) {
+    // Through trigger(), as menus, buttons and shortcuts go: Qt ignores it on a disabled action.
     if (!action->isEnabled()) {
         return false;
     }
@@ -370,10 +372,6 @@ bool TfrmMain::Execute(QAction* action) {
 }
 
 void TfrmMain::RunHandler(QAction* action) {
-    // Menus, buttons, shortcuts and trigger() all arrive here; a disabled command never runs.
-    if (!action->isEnabled()) {
-        return;
-    }
     if (const Handler handler = m_handlers.value(action); handler != nullptr) {
         (this->*handler)();
     }

@@ -21,6 +21,6 @@ struct GuiTestRegistration {
 
 }  // namespace kalvex::test
 
-#define KALVEX_GUI_TEST(Class)                                                   \
-    static const ::kalvex::test::GuiTestRegistration kRegistration##Class(#Class, \
-                                                                          [] { return std::make_unique<Class>(); })
+#define KALVEX_GUI_TEST(Class)                                             \
+    static const ::kalvex::test::GuiTestRegistration kRegistration##Class( \
+        #Class, [] { return std::make_unique<Class>(); })

@@ -15,8 +15,8 @@ QString TimeText(int seconds);
 // A sandbox with named profiles: each gets folders NAME/A and NAME/B built from the nodes.
 class RunSandbox {
 public:
-    Profile MakeProfile(const QString& name, const std::vector<Node>& a,
-                        const std::vector<Node>& b, bool checked = true) const;
+    Profile MakeProfile(const QString& name, const std::vector<Node>& a, const std::vector<Node>& b,
+                        bool checked = true) const;
     QString Path(const QString& relative) const { return m_sandbox.Path(relative); }
     QStringList Describe(const QString& root) const { return m_sandbox.Describe(root); }
 

@@ -16,9 +16,10 @@ Q_DECLARE_METATYPE(SaveAnswer)
 
 namespace {
 
-const QStringList kKeys = {"Left",       "Top",        "Width",      "Height",    "WindowState",
-                           "SyncListHeight", "SyncListC0", "SyncListC1", "SyncListC2", "LogListC0",
-                           "LogListC1",  "LogListC2",  "LogListC3"};
+const QStringList kKeys = {
+    "Left",           "Top",        "Width",      "Height",     "WindowState",
+    "SyncListHeight", "SyncListC0", "SyncListC1", "SyncListC2", "LogListC0",
+    "LogListC1",      "LogListC2",  "LogListC3"};
 
 QList<int> Columns(const Window& window) {
     QList<int> widths;
@@ -31,7 +32,9 @@ QList<int> Columns(const Window& window) {
     return widths;
 }
 
-QVariant Stored(const QString& key) { return QSettings("Marvolt", "Kalvex").value("UI/" + key); }
+QVariant Stored(const QString& key) {
+    return QSettings("Marvolt", "Kalvex").value("UI/" + key);
+}
 
 void Store(const QString& key, const QVariant& value) {
     QSettings("Marvolt", "Kalvex").setValue("UI/" + key, value);

@@ -32,10 +32,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("header row") << true << LogRow{"Synchronizing Docs:", {}, {}, {}, 0}
                                     << QStringList{"Synchronizing Docs:", "", "", "", "-1", "-1"};
-        QTest::newRow("file copied") << false
-                                     << LogRow{"sub\\a.txt", "1/2/2024 10:00:00", ">>", "-", 1}
-                                     << QStringList{"sub\\a.txt", "1/2/2024 10:00:00", ">>", "-",
-                                                    "1", "1"};
+        QTest::newRow("file copied")
+            << false << LogRow{"sub\\a.txt", "1/2/2024 10:00:00", ">>", "-", 1}
+            << QStringList{"sub\\a.txt", "1/2/2024 10:00:00", ">>", "-", "1", "1"};
         QTest::newRow("folder deleted") << false << LogRow{"old", "*", "X-", "-", 2}
                                         << QStringList{"old", "*", "X-", "-", "2", "1"};
         QTest::newRow("name in the file system's bytes")

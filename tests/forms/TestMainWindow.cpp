@@ -56,25 +56,22 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasImage");
         QTest::addColumn<bool>("enabled");
         const auto row = [](const char* name, const char* caption, const char* shortHint,
-                            const char* longHint, const char* shortcut, bool image,
-                            bool enabled) {
+                            const char* longHint, const char* shortcut, bool image, bool enabled) {
             QTest::newRow(name) << QString(name) << QString(caption) << QString(shortHint)
                                 << QString(longHint) << QString(shortcut) << image << enabled;
         };
-        row("actEditAdd", "&Add...", "Add", "Adds a new profile to the current project.", "",
-            true, true);
+        row("actEditAdd", "&Add...", "Add", "Adds a new profile to the current project.", "", true,
+            true);
         row("actEditDelete", "&Delete", "Delete", "Deletes the selected profile.", "Del", true,
             false);
         row("actFileNew", "&New", "New", "Creates a new project.", "Ctrl+N", true, true);
-        row("actFileOpen", "&Open...", "Open", "Opens an existing project.", "Ctrl+O", true,
-            true);
+        row("actFileOpen", "&Open...", "Open", "Opens an existing project.", "Ctrl+O", true, true);
         row("actSyncAll", "Synchronize &All", "Sync All", "Synchronizes the checked profile(s).",
             "F5", true, false);
         row("actFileSave", "&Save", "Save", "Saves the current project.", "Ctrl+S", true, true);
-        row("actFileSaveAs", "Save &As...", "Save As",
-            "Saves the current project with a new name.", "", false, true);
-        row("actHelpAbout", "&About...", "About", "Displays program information.", "", false,
-            true);
+        row("actFileSaveAs", "Save &As...", "Save As", "Saves the current project with a new name.",
+            "", false, true);
+        row("actHelpAbout", "&About...", "About", "Displays program information.", "", false, true);
         row("actFileExit", "E&xit", "Exit", "Quits the application.", "", false, true);
         row("actEditMoveUp", "Move &Up", "Move Up", "Moves up the selected profile.", "", true,
             false);
@@ -84,10 +81,9 @@ private Q_SLOTS:
             "Displays the properties of the selected profile.", "Return", true, false);
         row("actSyncSelected", "Synchronize &Selected", "Synchronize Selected",
             "Synchronizes only the selected profile.", "F4", false, false);
-        row("actHelpContents", "&Help...", "Help", "Displays the help contents.", "F1", true,
-            true);
-        row("actSyncAbort", "A&bort", "Abort", "Aborts the current synchronization.", "Esc",
-            true, false);
+        row("actHelpContents", "&Help...", "Help", "Displays the help contents.", "F1", true, true);
+        row("actSyncAbort", "A&bort", "Abort", "Aborts the current synchronization.", "Esc", true,
+            false);
         row("actFileSetAsDefault", "&Default Project", "Default",
             "Sets this project as a default project.", "", false, true);
     }
@@ -114,21 +110,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("File") << "mnuFile"
-                              << QStringList{"&New", "&Open...", "&Save", "Save &As...", "-",
-                                             "&Default Project", "-", "E&xit"};
-        QTest::newRow("Edit") << "mnuEdit"
-                              << QStringList{"&Add...", "&Delete", "-", "Move &Up", "Move &Down",
-                                             "-", "P&roperties..."};
+                              << QStringList{"&New", "&Open...",         "&Save", "Save &As...",
+                                             "-",    "&Default Project", "-",     "E&xit"};
+        QTest::newRow("Edit") << "mnuEdit" << QStringList{"&Add...",       "&Delete",    "-",
+                                                          "Move &Up",      "Move &Down", "-",
+                                                          "P&roperties..."};
         QTest::newRow("Synchronization")
-            << "mnuSync"
-            << QStringList{"Synchronize &All", "Synchronize &Selected", "-", "A&bort"};
+            << "mnuSync" << QStringList{"Synchronize &All", "Synchronize &Selected", "-", "A&bort"};
         QTest::newRow("Help") << "mnuHelp" << QStringList{"&Help...", "-", "&About..."};
         QTest::newRow("pop-up") << "popEdit"
-                                << QStringList{"Synchronize This Item", "-", "&Explore", "-",
-                                               "&Add...", "&Delete", "-", "Move &Up",
-                                               "Move &Down", "-", "P&roperties..."};
-        QTest::newRow("Explore") << "popEditExplore"
-                                 << QStringList{"Directory &A", "Directory &B"};
+                                << QStringList{"Synchronize This Item",
+                                               "-",
+                                               "&Explore",
+                                               "-",
+                                               "&Add...",
+                                               "&Delete",
+                                               "-",
+                                               "Move &Up",
+                                               "Move &Down",
+                                               "-",
+                                               "P&roperties..."};
+        QTest::newRow("Explore") << "popEditExplore" << QStringList{"Directory &A", "Directory &B"};
     }
     void menusAndToolBar() {
         QFETCH(QString, menu);
@@ -150,8 +152,7 @@ private Q_SLOTS:
         const QToolBar* toolBar = window->findChild<QToolBar*>("tbrMain");
         QStringList buttons;
         for (QAction* action : toolBar->actions()) {
-            const auto* button =
-                qobject_cast<const QToolButton*>(toolBar->widgetForAction(action));
+            const auto* button = qobject_cast<const QToolButton*>(toolBar->widgetForAction(action));
             buttons.append(action->isSeparator() ? QString("|") : button->text());
             if (!action->isSeparator()) {
                 QCOMPARE(button->toolTip(), action->toolTip());
@@ -176,7 +177,10 @@ private Q_SLOTS:
         QVERIFY(window.LogList()->uniformRowHeights());
         QVERIFY(window.StatusBar()->SimplePanel());
         QVERIFY(window.Progress()->isHidden());
-        QCOMPARE(window.LogList()->nextInFocusChain(), window.SyncList());
+        // The log list comes first in the tab order, then the profile list.
+        QTRY_COMPARE(QApplication::focusWidget(), window.LogList());
+        QTest::keyClick(window.LogList(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.SyncList());
         const auto* splitter = window->findChild<QSplitter*>("Splitter1");
         QCOMPARE(splitter->handleWidth(), 5);
         QVERIFY(!splitter->childrenCollapsible());
@@ -279,7 +283,8 @@ private Q_SLOTS:
         const Window window;
         QTemporaryDir dir;
         const QString project = dir.filePath("p.kvx");
-        QVERIFY(test::WriteProject(project, {{true, "one", "/a", "/b"}, {true, "two", "/c", "/d"}}));
+        QVERIFY(
+            test::WriteProject(project, {{true, "one", "/a", "/b"}, {true, "two", "/c", "/d"}}));
         window->FormCreate({project});
         const QStringList rowCommands = {"actEditDelete", "actEditMoveUp", "actEditMoveDown",
                                          "actEditProperties", "actSyncSelected"};

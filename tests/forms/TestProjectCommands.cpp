@@ -105,20 +105,19 @@ private Q_SLOTS:
         QTest::addColumn<bool>("goesAhead");
         QTest::addColumn<int>("saveDialogs");
         QTest::addColumn<bool>("savedFile");
-        QTest::newRow("New, No") << "new" << true << SaveAnswer::No << false << true << 0
-                                 << false;
-        QTest::newRow("New, Cancel") << "new" << true << SaveAnswer::Cancel << false << false << 0
-                                     << false;
-        QTest::newRow("New, Yes, titled") << "new" << true << SaveAnswer::Yes << false << true
-                                          << 0 << true;
+        QTest::newRow("New, No") << "new" << true << SaveAnswer::No << false << true << 0 << false;
+        QTest::newRow("New, Cancel")
+            << "new" << true << SaveAnswer::Cancel << false << false << 0 << false;
+        QTest::newRow("New, Yes, titled")
+            << "new" << true << SaveAnswer::Yes << false << true << 0 << true;
         QTest::newRow("New, Yes, untitled, Save dialog cancelled")
             << "new" << false << SaveAnswer::Yes << true << false << 1 << false;
-        QTest::newRow("New, Yes, untitled, saved") << "new" << false << SaveAnswer::Yes << false
-                                                   << true << 1 << true;
+        QTest::newRow("New, Yes, untitled, saved")
+            << "new" << false << SaveAnswer::Yes << false << true << 1 << true;
         QTest::newRow("Open, No") << "open" << true << SaveAnswer::No << false << true << 0
                                   << false;
-        QTest::newRow("Open, Cancel") << "open" << true << SaveAnswer::Cancel << false << false
-                                      << 0 << false;
+        QTest::newRow("Open, Cancel")
+            << "open" << true << SaveAnswer::Cancel << false << false << 0 << false;
         QTest::newRow("Open, Yes, untitled, Save dialog cancelled")
             << "open" << false << SaveAnswer::Yes << true << false << 1 << false;
     }

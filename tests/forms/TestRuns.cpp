@@ -48,7 +48,9 @@ QStringList WithTimes(QStringList rows) {
 
 const QString kDone = "Done.||||-1|-1";
 
-QString Header(const QString& name) { return "Synchronizing " + name + ":||||-1|-1"; }
+QString Header(const QString& name) {
+    return "Synchronizing " + name + ":||||-1|-1";
+}
 
 }  // namespace
 
@@ -80,14 +82,11 @@ private Q_SLOTS:
             << QStringList{} << QStringList{"f.txt@10"} << ""
             << QStringList{"f.txt|-|<<|{T10}|1|1"};
         QTest::newRow("folder only in A is copied whole")
-            << QStringList{"d/", "d/x.txt@0"} << QStringList{} << ""
-            << QStringList{"d|*|>>|-|0|1"};
-        QTest::newRow("newer in B replaces A") << QStringList{"f.txt@0"}
-                                               << QStringList{"f.txt@100"} << ""
-                                               << QStringList{"f.txt|{T0}|<|{T100}|1|1"};
-        QTest::newRow("newer in A replaces B") << QStringList{"f.txt@100"}
-                                               << QStringList{"f.txt@0"} << ""
-                                               << QStringList{"f.txt|{T100}|>|{T0}|1|1"};
+            << QStringList{"d/", "d/x.txt@0"} << QStringList{} << "" << QStringList{"d|*|>>|-|0|1"};
+        QTest::newRow("newer in B replaces A") << QStringList{"f.txt@0"} << QStringList{"f.txt@100"}
+                                               << "" << QStringList{"f.txt|{T0}|<|{T100}|1|1"};
+        QTest::newRow("newer in A replaces B") << QStringList{"f.txt@100"} << QStringList{"f.txt@0"}
+                                               << "" << QStringList{"f.txt|{T100}|>|{T0}|1|1"};
         QTest::newRow("equal files show nothing")
             << QStringList{"f.txt@0"} << QStringList{"f.txt@0"} << "" << QStringList{};
         QTest::newRow("file in a common folder")
@@ -113,8 +112,7 @@ private Q_SLOTS:
         QVERIFY(window.WaitForRunEnd());
         if (!removeAfterFirstRun.isEmpty()) {
             const QString path = sandbox.Path("P/" + removeAfterFirstRun);
-            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively()
-                                            : QFile::remove(path));
+            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
             window.Action("actSyncAll")->trigger();
             QVERIFY(window.WaitForRunEnd());
         }
@@ -134,9 +132,8 @@ private Q_SLOTS:
               sandbox.MakeProfile("last", {}, Nodes({"z.txt@2"}))});
         window.Action("actSyncAll")->trigger();
         QVERIFY(window.WaitForRunEnd());
-        QCOMPARE(window.LogRows(),
-                 WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1", Header("last"),
-                            "z.txt|-|<<|{T2}|1|1", kDone}));
+        QCOMPARE(window.LogRows(), WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1",
+                                              Header("last"), "z.txt|-|<<|{T2}|1|1", kDone}));
         QCOMPARE(sandbox.Describe("skipped/B"), QStringList());
     }
 

@@ -41,29 +41,32 @@ private Q_SLOTS:
         QTest::addColumn<int>("beeps");
         QTest::addColumn<bool>("runs");
         QTest::addColumn<int>("logRows");  // header rows of the profiles run, then "Done."
-        QTest::newRow("nothing") << QStringList{} << "" << "(Untitled) - Kalvex" << 0 << 0
-                                 << false << 0;
-        QTest::newRow("the default project") << QStringList{} << "{b}" << "b.kvx - Kalvex" << 2
-                                             << 0 << false << 0;
-        QTest::newRow("a path beats the default")
-            << QStringList{"{a}"} << "{b}" << "a.kvx - Kalvex" << 1 << 0 << false << 0;
-        QTest::newRow("the first of two paths")
-            << QStringList{"{a}", "{b}"} << "" << "a.kvx - Kalvex" << 1 << 0 << false << 0;
-        QTest::newRow("/SYNC before the path runs it")
-            << QStringList{"/SYNC", "{a}"} << "" << "a.kvx - Kalvex" << 1 << 0 << true << 2;
-        QTest::newRow("/sync in lower case") << QStringList{"/sync", "{a}"} << "" << "a.kvx - Kalvex"
-                                             << 1 << 0 << true << 2;
+        QTest::newRow("nothing") << QStringList{} << ""
+                                 << "(Untitled) - Kalvex" << 0 << 0 << false << 0;
+        QTest::newRow("the default project") << QStringList{} << "{b}"
+                                             << "b.kvx - Kalvex" << 2 << 0 << false << 0;
+        QTest::newRow("a path beats the default") << QStringList{"{a}"} << "{b}"
+                                                  << "a.kvx - Kalvex" << 1 << 0 << false << 0;
+        QTest::newRow("the first of two paths") << QStringList{"{a}", "{b}"} << ""
+                                                << "a.kvx - Kalvex" << 1 << 0 << false << 0;
+        QTest::newRow("/SYNC before the path runs it") << QStringList{"/SYNC", "{a}"} << ""
+                                                       << "a.kvx - Kalvex" << 1 << 0 << true << 2;
+        QTest::newRow("/sync in lower case") << QStringList{"/sync", "{a}"} << ""
+                                             << "a.kvx - Kalvex" << 1 << 0 << true << 2;
         QTest::newRow("/SYNC after the path does not run")
-            << QStringList{"{a}", "/SYNC"} << "" << "a.kvx - Kalvex" << 1 << 0 << false << 0;
+            << QStringList{"{a}", "/SYNC"} << ""
+            << "a.kvx - Kalvex" << 1 << 0 << false << 0;
         QTest::newRow("/Sync and /Silent run the default project")
-            << QStringList{"/Sync", "/Silent"} << "{b}" << "b.kvx - Kalvex" << 2 << 0 << true << 3;
+            << QStringList{"/Sync", "/Silent"} << "{b}"
+            << "b.kvx - Kalvex" << 2 << 0 << true << 3;
         QTest::newRow("an unknown switch is a missing path")
-            << QStringList{"/FAST"} << "{b}" << "(Untitled) - Kalvex" << 0 << 1 << false << 0;
-        QTest::newRow("a missing default project")
-            << QStringList{"/SYNC"} << "{missing}" << "(Untitled) - Kalvex" << 0 << 1 << false << 0;
+            << QStringList{"/FAST"} << "{b}"
+            << "(Untitled) - Kalvex" << 0 << 1 << false << 0;
+        QTest::newRow("a missing default project") << QStringList{"/SYNC"} << "{missing}"
+                                                   << "(Untitled) - Kalvex" << 0 << 1 << false << 0;
         QTest::newRow("/SYNC with every profile unchecked")
-            << QStringList{"/SYNC", "{unchecked}"} << "" << "unchecked.kvx - Kalvex" << 1 << 0
-            << true << 1;
+            << QStringList{"/SYNC", "{unchecked}"} << ""
+            << "unchecked.kvx - Kalvex" << 1 << 0 << true << 1;
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
@@ -83,7 +86,8 @@ private Q_SLOTS:
             argument = expand(argument);
         }
         if (!defaultProject.isEmpty()) {
-            QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", expand(defaultProject));
+            QSettings("Marvolt", "Kalvex")
+                .setValue("General/DefaultProject", expand(defaultProject));
         }
         const Window window;
         window.Prompts().autoAnswer = Answer::Yes;

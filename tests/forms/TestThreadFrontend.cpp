@@ -102,8 +102,8 @@ private Q_SLOTS:
         std::atomic<bool> returned = false;
         Answer answer = Answer::Ok;
         std::unique_ptr<QThread> worker(QThread::create([&] {
-            answer = frontend.MessageBox({"Go on?", "Confirmation", MessageKind::Question,
-                                          Answer::Yes});
+            answer =
+                frontend.MessageBox({"Go on?", "Confirmation", MessageKind::Question, Answer::Yes});
             returned = true;
         }));
         worker->start();

@@ -34,11 +34,17 @@ QAction* Window::Action(const QString& name) const {
     return m_window->findChild<QAction*>(name);
 }
 
-QTreeWidget* Window::SyncList() const { return m_window->findChild<QTreeWidget*>("lvSyncList"); }
+QTreeWidget* Window::SyncList() const {
+    return m_window->findChild<QTreeWidget*>("lvSyncList");
+}
 
-QTreeView* Window::LogList() const { return m_window->findChild<QTreeView*>("lvLog"); }
+QTreeView* Window::LogList() const {
+    return m_window->findChild<QTreeView*>("lvLog");
+}
 
-TStatusBar* Window::StatusBar() const { return m_window->findChild<TStatusBar*>("stbMain"); }
+TStatusBar* Window::StatusBar() const {
+    return m_window->findChild<TStatusBar*>("stbMain");
+}
 
 QProgressBar* Window::Progress() const {
     return m_window->findChild<QProgressBar*>("ProgressBar");
