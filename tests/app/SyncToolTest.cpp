@@ -13,6 +13,11 @@
 
 #include <csignal>
 
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace kalvex::test {
 namespace {
 
@@ -230,6 +235,75 @@ TEST_F(SyncToolTest, InterruptStopsAtTheNextFileAndStillPrintsDone)
     QStringList sideA = box.Describe("A");
     sideA.removeIf([](const QString& line) { return line.startsWith(u"kvx_p.log="); });
     EXPECT_EQ(box.Describe("B"), sideA);
+}
+
+// Runs the tool on a pseudo terminal (standard input, output and error), types `reply`
+// once the question is on the screen, and returns what the terminal showed.
+Result RunOnTerminal(const QStringList& arguments, const QByteArray& reply)
+{
+    std::vector<QByteArray> storage;
+    storage.push_back(KALVEX_SYNC_PATH);
+    for (const QString& argument : arguments) {
+        storage.push_back(argument.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& item : storage) {
+        argv.push_back(item.data());
+    }
+    argv.push_back(nullptr);
+
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    Result result;
+    if (child < 0) {
+        ADD_FAILURE() << "forkpty failed";
+        return result;
+    }
+    QByteArray shown;
+    bool replied = false;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired()) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) {
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got <= 0) {
+            break;  // the tool has ended and closed the terminal
+        }
+        shown.append(buffer, got);
+        if (!replied && shown.contains("[y/N] ")) {
+            replied = ::write(terminal, reply.constData(), static_cast<size_t>(reply.size())) ==
+                      reply.size();
+        }
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = QString::fromLocal8Bit(shown);
+    return result;
+}
+
+TEST_F(SyncToolTest, OnATerminalTheQuestionIsAskedAndAProgressLineDrawn)
+{
+    box.Make("A", {{"d/"}, {"d/f", "x"}});
+    const QString project = OneProfile();
+    const Result no = RunOnTerminal({project}, "n\n");
+    EXPECT_EQ(no.exitCode, 1) << no.out.toStdString();
+    EXPECT_TRUE(no.out.contains(QStringLiteral("Do you want to continue? [y/N] ")));
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+
+    const Result yes = RunOnTerminal({project}, "y\n");
+    EXPECT_EQ(yes.exitCode, 0) << yes.out.toStdString();
+    EXPECT_TRUE(yes.out.contains(QStringLiteral("\rTest: [")));
+    EXPECT_TRUE(yes.out.contains(QStringLiteral("Done.")));
+    EXPECT_EQ(box.Describe("B"), (QStringList{"d/", "d/f=x@0"}));
 }
 
 }  // namespace
