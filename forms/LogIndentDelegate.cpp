@@ -12,14 +12,14 @@ constexpr int kImageWidth = 16;
 
 }  // namespace
 
-void TLogIndentDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                               const QModelIndex& index) const {
+void TLogIndentDelegate::PaintItem(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const {
     QStyleOptionViewItem shifted = option;
     if (index.column() == TLogListModel::ColFileName) {
         const int indent = index.data(TLogListModel::IndentRole).toInt();
         shifted.rect.setLeft(shifted.rect.left() + std::max(0, indent) * kImageWidth);
     }
-    QStyledItemDelegate::paint(painter, shifted, index);
+    TGridDelegate::PaintItem(painter, shifted, index);
 }
 
 }  // namespace kalvex

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "GridDelegate.h"
 
 namespace kalvex {
 
 // Moves the first column of a log row right by its indent, counted in image widths, so the
 // action rows stand under their header row.
-class TLogIndentDelegate final : public QStyledItemDelegate {
+class TLogIndentDelegate final : public TGridDelegate {
     Q_OBJECT
 
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using TGridDelegate::TGridDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
+protected:
+    void PaintItem(QPainter* painter, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) const override;
 };
 
 }  // namespace kalvex

@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "GridDelegate.h"
 #include "Icons.h"
 #include "LogIndentDelegate.h"
 #include "LogListModel.h"
@@ -257,6 +258,7 @@ void TfrmMain::CreateLists() {
     lvSyncList->header()->setSectionsMovable(false);
     lvSyncList->header()->setStretchLastSection(false);
     lvSyncList->setMinimumHeight(kSyncListMinimum);
+    lvSyncList->setItemDelegate(new TGridDelegate(lvSyncList));
     lvSyncList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvSyncList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popEdit->popup(lvSyncList->viewport()->mapToGlobal(at)); });

@@ -7,7 +7,7 @@ namespace kalvex {
 
 namespace {
 
-const QStringList kProjectFilters = {"Kalvex Project (*.kvx)", "All Files (*)"};
+const QStringList kProjectFilters = {"Kalvex Project (*.kvx)", "All Files (*.*)"};
 
 void SetUpProjectDialog(QFileDialog& dialog, const QString& title) {
     dialog.setWindowTitle(title);
