@@ -128,6 +128,15 @@ bool TKalvex::RunProfile(int index)
         return false;
     }
 
+    // One run per folder pair: a second run would copy and delete under the first.
+    for (const auto& [root, path] : {std::pair{&rootA, &s.RootA}, std::pair{&rootB, &s.RootB}}) {
+        if ((root == &rootB && rootB.SameAs(rootA)) || root->TryLock()) {
+            continue;
+        }
+        ShowError(QStringLiteral("Another run is synchronizing this folder:") + Display(*path));
+        return false;
+    }
+
     BeginProfile(rootA, rootB);
 
     s.PrevLog.Clear();
@@ -140,10 +149,13 @@ bool TKalvex::RunProfile(int index)
         const EngineMessage question{
             QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
                            "folders will be deleted.\n\nDo you want to continue?"),
-            QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes};
+            QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes,
+            MessageTopic::MissingLog};
         if (m_frontend.MessageBox(question) == Answer::No) {
             return false;
         }
+    } else if (!ConfirmEmptySide(rootA, rootB)) {
+        return false;
     }
 
     s.SourceRoot = s.RootA;
@@ -160,6 +172,36 @@ bool TKalvex::RunProfile(int index)
     }
     WriteNewLog(rootA);
     return true;
+}
+
+bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB)
+{
+    const EngineState& s = m_state;
+    if (s.PrevLog.Count() == 0) {
+        return true;
+    }
+    // The log file and leftovers of safe writes are not the user's entries.
+    const auto userEntry = [](QByteArrayView name) {
+        return !IsLogFilePath(name) && !platform::IsTempName(name);
+    };
+    const bool aHolds = rootA.AnyName(userEntry);
+    const bool bHolds = rootB.AnyName(userEntry);
+    if (aHolds == bHolds) {
+        return true;
+    }
+    // An unplugged drive or an empty mount point looks like everything was deleted there.
+    const QString empty = Display(aHolds ? s.RootB : s.RootA);
+    const QString other = Display(aHolds ? s.RootA : s.RootB);
+    const EngineMessage question{
+        QStringLiteral("The folder %1 is empty, but the previous run left %2 entries in it.\n"
+                       "If you go on, everything listed in the log file will be deleted from "
+                       "the other folder, %3.\n\nDo you want to continue?")
+            .arg(empty)
+            .arg(s.PrevLog.Count())
+            .arg(other),
+        QStringLiteral("Confirmation"), MessageKind::Question, Answer::No,
+        MessageTopic::EmptySide};
+    return m_frontend.MessageBox(question) == Answer::Yes;
 }
 
 void TKalvex::WriteNewLog(const Folder& rootA)
@@ -179,9 +221,17 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
     std::vector<DirEntry> entries;
     int error = 0;
     if (!source.List(entries, error)) {
+        // What cannot be listed is not missing: nothing below it is touched on either side.
+        m_state.EntryName = levelPrefix.isEmpty() ? m_state.SourceRoot : levelPrefix.chopped(1);
+        ReportFailedCopy();
         return true;
     }
     for (const DirEntry& entry : entries) {
+        if (platform::IsTempName(entry.name)) {
+            // Left behind by a run that ended in the middle of a copy.
+            platform::RemoveLeftover(source, entry.name, error);
+            continue;
+        }
         if (entry.status.kind == EntryKind::Folder) {
             if (!ReconcileSubFolder(levelPrefix, entry, source, target)) {
                 return false;
@@ -200,9 +250,6 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const DirEntry& 
                                  const Folder& source, const Folder& target)
 {
     EngineState& s = m_state;
-    if (platform::IsTempName(entry.name)) {
-        return true;
-    }
     s.EntryName = levelPrefix + entry.name;
     if (!IsLoggableName(entry.name)) {
         ReportFailedCopy();
@@ -271,9 +318,6 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const DirEntry& entry
                             const Folder& source, const Folder& target)
 {
     EngineState& s = m_state;
-    if (platform::IsTempName(entry.name)) {
-        return;
-    }
     s.EntryName = levelPrefix + entry.name;
     if (IsLogFilePath(s.EntryName)) {
         return;

@@ -35,6 +35,7 @@ private:
                             const platform::Folder& source, const platform::Folder& target);
     void ReconcileFile(const QByteArray& levelPrefix, const platform::DirEntry& entry,
                        const platform::Folder& source, const platform::Folder& target);
+    bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
     void WriteNewLog(const platform::Folder& rootA);
 
     // Display operations, handed to the front end.

@@ -17,11 +17,19 @@ enum class MessageKind {
 
 enum class Answer { Ok, Yes, No };
 
+// Which question a message asks, for front ends that answer some of them in advance.
+enum class MessageTopic {
+    Other,
+    MissingLog,  // no previous log file: go on without deleting anything?
+    EmptySide,   // one side is empty while the log lists entries: delete them on the other?
+};
+
 struct EngineMessage {
     QString text;     // may hold line feeds
     QString caption;  // "Error!", "Confirmation", ...
     MessageKind kind = MessageKind::Error;
     Answer defaultAnswer = Answer::Ok;  // for a question: Yes or No
+    MessageTopic topic = MessageTopic::Other;
 };
 
 // One action row of the log list. Time A is always Directory A's side.

@@ -11,6 +11,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -209,6 +210,39 @@ int Folder::CountSubFolders() const
         }
     }
     return count;
+}
+
+bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const
+{
+    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const QByteArrayView name(entry->d_name);
+        if (name != "." && name != ".." && wanted(name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Folder::TryLock() const
+{
+    return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+bool Folder::SameAs(const Folder& other) const
+{
+    struct stat mine;
+    struct stat theirs;
+    return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 &&
+           mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
 EntryStatus StatusOf(const QByteArray& path)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <ctime>
+#include <functional>
 #include <vector>
 
 namespace kalvex::platform {
@@ -67,6 +68,16 @@ public:
 
     // The number of sub-folders (not links to folders); 0 when the folder cannot be read.
     int CountSubFolders() const;
+
+    // True when some entry's name passes `wanted`; false also when the folder cannot be read.
+    bool AnyName(const std::function<bool(QByteArrayView name)>& wanted) const;
+
+    // Takes an exclusive advisory lock on the folder, held until it is closed. Returns false
+    // only when another process holds one; where the file system has no locks, it goes on.
+    bool TryLock() const;
+
+    // True when both handles name the same folder.
+    bool SameAs(const Folder& other) const;
 
 private:
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}

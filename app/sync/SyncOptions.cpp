@@ -38,6 +38,8 @@ std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QStrin
             yes = true;
         } else if (argument == u"--no") {
             no = true;
+        } else if (argument == u"--allow-empty-side") {
+            options.allowEmptySide = true;
         } else if (argument == u"--help" || argument == u"-h") {
             helpWanted = true;
         } else if (argument == u"--version") {
@@ -108,6 +110,11 @@ QString SyncHelpText()
         "  --no        answer No to that question: the profile does not run\n"
         "              (without --yes or --no the question is asked on the terminal, and\n"
         "              answered No when standard input is not a terminal)\n"
+        "  --allow-empty-side\n"
+        "              go on when one folder of a profile is empty while its log file\n"
+        "              lists entries, which deletes them from the other folder; without\n"
+        "              it the question is asked on the terminal and otherwise answered No\n"
+        "              (an unplugged drive then deletes nothing, --yes or not)\n"
         "  --help      show this text\n"
         "  --version   show the version\n"
         "\n"

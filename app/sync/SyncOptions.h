@@ -14,7 +14,8 @@ struct SyncOptions {
 
     Command command = Command::Run;
     Answer missingLogAnswer = Answer::Ask;
-    std::optional<int> item;  // --item N: run only the profile at index N
+    bool allowEmptySide = false;  // answer Yes when one side is empty but the log lists entries
+    std::optional<int> item;      // --item N: run only the profile at index N
     QString project;          // exactly as given
 };
 

@@ -104,22 +104,25 @@ Answer TerminalFrontend::MessageBox(const EngineMessage& message)
     Put(stderr, (message.caption + QStringLiteral(": ") + message.text).toLocal8Bit());
     Answer answer = Answer::Ok;
     if (message.kind == MessageKind::Question) {
-        switch (m_options.missingLogAnswer) {
-        case SyncOptions::Answer::Yes:
-            answer = Answer::Yes;
-            break;
-        case SyncOptions::Answer::No:
-            answer = Answer::No;
-            break;
-        case SyncOptions::Answer::Ask:
-            answer = ::isatty(STDIN_FILENO) ? AskOnTerminal() : Answer::No;
-            break;
-        }
+        answer = AnswerOf(message.topic);
     }
     Put(stderr, "\n");
     std::fflush(stderr);
     DrawProgress(true);
     return answer;
+}
+
+Answer TerminalFrontend::AnswerOf(MessageTopic topic)
+{
+    if (topic == MessageTopic::MissingLog &&
+        m_options.missingLogAnswer != SyncOptions::Answer::Ask) {
+        return m_options.missingLogAnswer == SyncOptions::Answer::Yes ? Answer::Yes : Answer::No;
+    }
+    if (topic == MessageTopic::EmptySide && m_options.allowEmptySide) {
+        return Answer::Yes;
+    }
+    // Every other question waits for a person; without one the careful answer is No.
+    return ::isatty(STDIN_FILENO) ? AskOnTerminal() : Answer::No;
 }
 
 Answer TerminalFrontend::AskOnTerminal()

@@ -39,6 +39,7 @@ private:
     void WriteRow(const QByteArray& line);
     void ClearProgress();
     void DrawProgress(bool force);
+    Answer AnswerOf(MessageTopic topic);
     Answer AskOnTerminal();
 
     const QList<Profile> m_profiles;

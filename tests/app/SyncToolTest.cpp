@@ -74,7 +74,8 @@ TEST_F(SyncToolTest, HelpCoversEveryOptionAndVersionNamesTheRelease)
 {
     const Result help = RunTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--item N", "--list", "--yes", "--no", "--help", "--version"}) {
+    for (const char* option : {"--item N", "--list", "--yes", "--no", "--allow-empty-side",
+                               "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     }
     const Result version = RunTool({"--version"});
@@ -147,6 +148,26 @@ TEST_F(SyncToolTest, RowsGoToStandardOutputWithTimeAAlwaysDirectoryAsSide)
               QStringLiteral("Synchronizing Test:\n  a.txt\t%1\tX-\t-\nDone.\n").arg(t));
     EXPECT_TRUE(second.err.isEmpty());
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"a.txt=a@0"});
+}
+
+TEST_F(SyncToolTest, EmptySideDeletesNothingUnlessAllowedInAdvance)
+{
+    box.Make("A", {{"a", "1"}});
+    const QString project = OneProfile();
+    ASSERT_EQ(RunTool({"--yes", project}).exitCode, 0);
+    // Directory B is an unplugged drive now: its mount point is empty.
+    QFile::remove(box.Path("B/a"));
+    const Result refused = RunTool({"--yes", project});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("Confirmation: The folder %1/ is empty")
+                                           .arg(box.Path("B"))))
+        << refused.err.toStdString();
+    EXPECT_EQ(box.Describe("A").filter(QStringLiteral("a=")), QStringList{"a=1@0"});
+
+    const Result allowed = RunTool({"--allow-empty-side", project});
+    EXPECT_EQ(allowed.exitCode, 0);
+    EXPECT_TRUE(allowed.out.contains(QStringLiteral("  a\t")));
+    EXPECT_EQ(Sandbox::TrashContent(), QStringList{"a=1@0"});
 }
 
 TEST_F(SyncToolTest, ProjectPathAsGivenNamesTheLogFile)

@@ -4,7 +4,10 @@
 
 #include "Faults.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalvex::test {
 namespace {
@@ -28,8 +31,9 @@ TEST_F(SafetyTest, CopyIntoAFolderThatRefusesWritesIsReported)
 
 TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays)
 {
-    box.Make("A", {{"f", "x"}, {"d/"}});
-    WriteLog({"f", "d"});
+    box.Make("A", {{"f", "x"}, {"d/"}, {"both", "b"}});
+    box.Make("B", {{"both", "b"}});
+    WriteLog({"f", "d", "both"});
     const ImmutableFolder locked(box.Path("A"));
     if (!locked.Supported()) {
         GTEST_SKIP() << "the file system cannot make a folder immutable";
@@ -37,23 +41,24 @@ TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays)
     RunToEnd(frontend);
     EXPECT_EQ(frontend.messages,
               (QStringList{"Error!: Failed to delete: d", "Error!: Failed to delete: f"}));
-    EXPECT_EQ(SideA(), (QStringList{"d/", "f=x@0"}));
+    EXPECT_EQ(SideA(), (QStringList{"both=b@0", "d/", "f=x@0"}));
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
 TEST_F(SafetyTest, WithoutATrashNothingIsDeletedForGood)
 {
-    box.Make("A", {{"f", "x"}});
-    WriteLog({"f"});
+    box.Make("A", {{"f", "x"}, {"both", "b"}});
+    box.Make("B", {{"both", "b"}});
+    WriteLog({"f", "both"});
     box.Make("nohome", {{"Trash", "a file where the trash should be"}});
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", box.NativePath("nohome"));
     RunToEnd(frontend);
     qputenv("XDG_DATA_HOME", saved);
     EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to delete: f"});
-    EXPECT_EQ(SideA(), QStringList{"f=x@0"});
+    EXPECT_EQ(SideA(), (QStringList{"both=b@0", "f=x@0"}));
     // Not deleted and not on the other side: not listed, so the next run copies it back.
-    EXPECT_EQ(Log(), QByteArray());
+    EXPECT_EQ(Log(), QByteArray("both\r\n"));
 }
 
 struct ConflictCase {
@@ -122,13 +127,70 @@ TEST_F(SafetyTest, LinksAreNeverFollowed)
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"out->" + box.Path("outside") + "@0"});
 }
 
-TEST_F(SafetyTest, TemporaryFilesOfSafeWritesAreNeverTaken)
+TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndAreRemoved)
 {
-    box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"}, {".kvx~fedcba9876543210.tmp/"}});
+    box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"}, {".kvx~fedcba9876543210.tmp/"},
+                   {".kvx~fedcba9876543210.tmp/part", "p"}, {"d/"},
+                   {"d/.kvx~00000000000000aa.tmp", "half"}});
+    box.Make("B", {{"d/"}});
     WriteLog({});
     RunToEnd(frontend);
-    EXPECT_TRUE(SideB().isEmpty());
+    EXPECT_EQ(SideA(), QStringList{"d/"});
+    EXPECT_EQ(SideB(), QStringList{"d/"});
+    EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 3), "Done."}));
+    EXPECT_TRUE(frontend.messages.isEmpty());
+}
+
+TEST_F(SafetyTest, EmptySideWithAListingLogAsksBeforeDeletingTheOtherSide)
+{
+    box.Make("A", {{"a", "1"}, {"d/"}, {"d/x", "2"}});
+    WriteLog({"a", "d", "d\\x"});
+    frontend.answers = {Answer::No};
+    RunToEnd(frontend);
+    const QString question = QStringLiteral(
+        "Confirmation: The folder %1/ is empty, but the previous run left 3 entries in it.\n"
+        "If you go on, everything listed in the log file will be deleted from the other folder, "
+        "%2/.\n\nDo you want to continue?").arg(box.Path("B"), box.Path("A"));
+    EXPECT_EQ(frontend.messages, QStringList{question});
+    EXPECT_EQ(SideA(), (QStringList{"a=1@0", "d/", "d/x=2@0"}));
     EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 1), "Done."}));
+    EXPECT_FALSE(frontend.completed);
+
+    frontend.messages.clear();
+    RunToEnd(frontend);  // answered Yes
+    EXPECT_EQ(frontend.messages, QStringList{question});
+    EXPECT_TRUE(SideA().isEmpty());
+    EXPECT_EQ(Sandbox::TrashContent().size(), 3);
+}
+
+TEST_F(SafetyTest, SecondRunOnAPairThatIsBeingSynchronisedIsRefused)
+{
+    box.Make("A", {{"a", "1"}});
+    WriteLog({});
+    const int held = ::open(box.NativePath("B").constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    RunToEnd(frontend);
+    ::close(held);
+    EXPECT_EQ(frontend.messages,
+              QStringList{"Error!: Another run is synchronizing this folder:" + box.Path("B") + "/"});
+    EXPECT_EQ(frontend.rows, QStringList{"Done."});
+    EXPECT_TRUE(SideB().isEmpty());
+    EXPECT_FALSE(frontend.completed);
+
+    frontend.messages.clear();
+    RunToEnd(frontend);
+    EXPECT_TRUE(frontend.messages.isEmpty());
+    EXPECT_EQ(SideB(), QStringList{"a=1@0"});
+}
+
+TEST_F(SafetyTest, ProfileWithTheSameFolderOnBothSidesIsNotLockedOutByItself)
+{
+    box.Make("A", {{"a", "1"}});
+    WriteLog({});
+    frontend.profiles = {Profile{true, "Same", box.Path("A"), box.Path("A")}};
+    RunToEnd(frontend);
+    EXPECT_TRUE(frontend.messages.isEmpty());
+    EXPECT_TRUE(frontend.completed);
 }
 
 TEST_F(SafetyTest, PipesAndSocketsAreReportedNotOpened)
