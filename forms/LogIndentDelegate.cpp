@@ -9,6 +9,7 @@ namespace kalvex {
 namespace {
 
 constexpr int kImageWidth = 16;
+constexpr int kRowHeight = kImageWidth + 2;
 
 }  // namespace
 
@@ -20,6 +21,12 @@ void TLogIndentDelegate::PaintItem(QPainter* painter, const QStyleOptionViewItem
         shifted.rect.setLeft(shifted.rect.left() + std::max(0, indent) * kImageWidth);
     }
     TGridDelegate::PaintItem(painter, shifted, index);
+}
+
+QSize TLogIndentDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const {
+    const QSize size = TGridDelegate::sizeHint(option, index);
+    return {size.width(), std::max(size.height(), kRowHeight)};
 }
 
 }  // namespace kalvex

@@ -12,6 +12,10 @@ class TLogIndentDelegate final : public TGridDelegate {
 public:
     using TGridDelegate::TGridDelegate;
 
+    // Rows are as high as their images even where the first row, whose height all rows
+    // share, has none.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
 protected:
     void PaintItem(QPainter* painter, const QStyleOptionViewItem& option,
                    const QModelIndex& index) const override;
