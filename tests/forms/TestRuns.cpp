@@ -130,10 +130,15 @@ private Q_SLOTS:
              {sandbox.MakeProfile("first", Nodes({"a.txt@0"}), {}),
               sandbox.MakeProfile("skipped", Nodes({"s.txt@0"}), {}, false),
               sandbox.MakeProfile("last", {}, Nodes({"z.txt@2"}))});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
         window.Action("actSyncAll")->trigger();
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1",
                                               Header("last"), "z.txt|-|<<|{T2}|1|1", kDone}));
+        // Every row is as high as an image, though the first row has none.
+        const QTreeView* log = window.LogList();
+        QVERIFY(log->visualRect(log->model()->index(1, 0)).height() >= 16);
         QCOMPARE(sandbox.Describe("skipped/B"), QStringList());
     }
 
