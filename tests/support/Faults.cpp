@@ -2,7 +2,11 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <vector>
+
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -35,6 +39,33 @@ bool ImmutableFolder::SetFlag(bool on) const
     }
     ::close(fd);
     return ok;
+}
+
+SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path)
+{
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    m_mounted = ::mount("kalvex-test", QFile::encodeName(path).constData(), "tmpfs", 0,
+                        options.constData()) == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (m_mounted) {
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+}
+
+void SmallFileSystem::Fill() const
+{
+    const int fd = ::open(QFile::encodeName(m_path + "/filler").constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::vector<char> block(4096, 'f');
+    while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {
+    }
+    // The last few bytes of a partly used page.
+    while (fd >= 0 && ::write(fd, block.data(), 1) > 0) {
+    }
+    ::close(fd);
 }
 
 }  // namespace kalvex::test

@@ -23,4 +23,23 @@ private:
     bool m_set = false;
 };
 
+// A small file system of its own (tmpfs with a size limit) mounted on a folder for the life
+// of the object, to run out of space for real. Mounted() is false where the machine does not
+// allow it (not root, no tmpfs); tests then skip.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString& path, qint64 bytes);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool Mounted() const { return m_mounted; }
+    // Writes a filler file until the file system is full.
+    void Fill() const;
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
 }  // namespace kalvex::test

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace kalvex::test {
+
+// Faults injected into the kernel copy of the test program (see CopyFaults.cpp): while a
+// fault is set, every copy of a file whose name is `fileName` gets it.
+enum class CopyFault {
+    None,
+    SourceChanges,  // the source file grows while it is copied
+    ReadError,      // reading the source fails with EIO
+};
+
+void SetCopyFault(CopyFault fault, const QByteArray& fileName = {});
+
+}  // namespace kalvex::test
