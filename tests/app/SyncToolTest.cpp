@@ -258,6 +258,67 @@ TEST_F(SyncToolTest, InterruptStopsAtTheNextFileAndStillPrintsDone)
     EXPECT_EQ(box.Describe("B"), sideA);
 }
 
+// Starts the tool on a project and returns once it has begun to write into Directory B.
+void StartAndWaitForCopies(QProcess& process, const QString& project, const QString& folderB)
+{
+    process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
+    process.setArguments({"--yes", project});
+    process.start();
+    ASSERT_TRUE(process.waitForStarted());
+    const QDeadlineTimer deadline(20000);
+    while (QDir(folderB).isEmpty() && !deadline.hasExpired()) {
+        QThread::msleep(1);
+    }
+}
+
+TEST_F(SyncToolTest, KilledInTheMiddleOfLargeCopiesLeavesEveryFileOldOrNew)
+{
+    std::vector<Node> large;
+    for (int i = 0; i < 16; ++i) {
+        large.emplace_back(QStringLiteral("big%1").arg(i, 2, 10, QChar(u'0')),
+                           QByteArray(4 << 20, static_cast<char>('a' + i)));
+    }
+    box.Make("A", large);
+    const QString project = OneProfile();
+    QProcess process;
+    StartAndWaitForCopies(process, project, box.Path("B"));
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(30000));
+
+    // Every file under its real name is whole; a temporary one may be left behind.
+    for (const QString& line : box.Describe("B")) {
+        if (!line.startsWith(u".kvx~")) {
+            EXPECT_TRUE(box.Describe("A").contains(line)) << line.left(40).toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(box.Path("A/kvx_p.log")));
+
+    const Result again = RunTool({"--yes", project});
+    EXPECT_EQ(again.exitCode, 0);
+    QStringList sideA = box.Describe("A");
+    sideA.removeIf([](const QString& line) { return line.startsWith(u"kvx_p.log="); });
+    EXPECT_EQ(box.Describe("B"), sideA);  // leftovers removed, every file there
+}
+
+TEST_F(SyncToolTest, SecondRunOnTheSamePairIsRefusedWhileTheFirstGoesOn)
+{
+    std::vector<Node> many;
+    for (int i = 0; i < 3000; ++i) {
+        many.emplace_back(QStringLiteral("f%1").arg(i), QByteArray(4096, 'x'));
+    }
+    box.Make("A", many);
+    const QString project = OneProfile();
+    QProcess first;
+    StartAndWaitForCopies(first, project, box.Path("B"));
+    const Result second = RunTool({"--yes", project});
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_EQ(second.err, QStringLiteral("Error!: Another run is synchronizing this folder:%1/\n")
+                              .arg(box.Path("A")));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(box.Describe("B").size(), 3000);
+}
+
 // Runs the tool on a pseudo terminal (standard input, output and error), types `reply`
 // once the question is on the screen, and returns what the terminal showed.
 Result RunOnTerminal(const QStringList& arguments, const QByteArray& reply)
