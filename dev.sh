@@ -2,13 +2,14 @@
 # Kalvex developer entry point.
 #   ./dev.sh run [ARGS...]   install what is missing, build, start kalvex
 #   ./dev.sh test            install what is missing, build, run every test, then again
-#                            under the address and undefined-behaviour sanitizers
+#                            under the address and undefined-behaviour sanitizers, then
+#                            fuzz the project and log file readers for a while
 #   ./dev.sh bench [FILES]   quick benchmark of kalvex-sync (first run, no change)
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-          libgl-dev libgtest-dev xvfb xauth python3)
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
+          qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -36,6 +37,26 @@ build() {  # build DIR [CMAKE OPTIONS...]
     cmake --build "$dir" -j "$JOBS"
 }
 
+fuzz() {  # each target for FUZZ_SECONDS (20), from its seeds
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DKALVEX_FUZZ=ON -DKALVEX_SANITIZE=ON >/dev/null
+    cmake --build build-fuzz -j "$JOBS" --target ProjectFileFuzz LogFileFuzz
+    local target corpus log
+    for target in ProjectFileFuzz LogFileFuzz; do
+        corpus=$(mktemp -d)
+        log=$(mktemp)
+        cp tests/fuzz/seeds/$target/* "$corpus"/
+        if ! (cd "$corpus" && "$OLDPWD/build-fuzz/tests/fuzz/$target" -max_len=65536 \
+                -max_total_time="${FUZZ_SECONDS:-20}" "$corpus") >"$log" 2>&1; then
+            tail -n 40 "$log" >&2
+            echo "$target found a failing input (kept in $corpus)" >&2
+            exit 1
+        fi
+        echo "$target: $(grep -E '^Done' "$log")"
+        rm -rf "$corpus" "$log"
+    done
+}
+
 case "${1:-}" in
 run)
     shift
@@ -55,6 +76,7 @@ test)
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-sanitize --output-on-failure -j "$JOBS" --timeout 600
+    fuzz
     ;;
 bench)
     shift
@@ -63,7 +85,7 @@ bench)
     exec python3 tests/bench/quick_bench.py build/app/sync/kalvex-sync "$@"
     ;;
 *)
-    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

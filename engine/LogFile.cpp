@@ -47,14 +47,22 @@ bool IsLoggableName(QByteArrayView name)
 bool LogList::Load(const platform::Folder& folder, const QByteArray& name)
 {
     Clear();
+    QByteArray text;
     int error = 0;
-    if (!platform::ReadWholeFileIn(folder, name, kMaxLogFileSize, m_text, error)) {
+    if (!platform::ReadWholeFileIn(folder, name, kMaxLogFileSize, text, error)) {
         return false;
     }
+    Parse(std::move(text));
+    return true;
+}
+
+void LogList::Parse(QByteArray text)
+{
+    Clear();
+    m_text = std::move(text);
     // Lines are looked up, never turned into paths: a line that is no relative path
     // (absolute, "..", empty) can only fail to match.
     platform::ForEachLine(m_text, [this](QByteArrayView line) { m_lines.insert(line); });
-    return true;
 }
 
 void LogList::Clear()

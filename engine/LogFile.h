@@ -27,6 +27,8 @@ class LogList {
 public:
     // Reads the log file `name` in `folder`; false (and the list empty) when it cannot be read.
     bool Load(const platform::Folder& folder, const QByteArray& name);
+    // Takes the lines of a log file's text.
+    void Parse(QByteArray text);
     bool Contains(QByteArrayView relativePath) const { return m_lines.contains(relativePath); }
     qsizetype Count() const { return m_lines.size(); }
     void Clear();

@@ -48,6 +48,12 @@ bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& err
                                                    : qt_error_string(readError));
         return false;
     }
+    return ParseProjectText(content, path, profiles, error);
+}
+
+bool ParseProjectText(const QByteArray& content, const QString& path, QList<Profile>& profiles,
+                      QString& error)
+{
     if (content.contains('\0')) {
         error = ReadError(path, QStringLiteral("The file is not a text file."));
         return false;

@@ -12,6 +12,10 @@ namespace kalvex {
 // project file that can be taken in safely; `profiles` is then left as it was.
 bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& error);
 
+// The same for the text of a project file that was read from `path` already.
+bool ParseProjectText(const QByteArray& text, const QString& path, QList<Profile>& profiles,
+                      QString& error);
+
 // Writes `profiles` as a fresh project file at `path`, replacing the old file in one step.
 // Returns false, with a message naming the file and the reason in `error`, when the file
 // cannot be written; the old file is then as it was.
