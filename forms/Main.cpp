@@ -558,7 +558,8 @@ void TfrmMain::StartRun(bool syncAllMode) {
     // The worker starts itself and deletes itself once the run is over.
     SyncThread = new TKalvex(m_frontend, SyncAllMode);
     connect(SyncThread, &QObject::destroyed, this, [this] {
-        if (m_quitWhenIdle) {
+        // Null unless a newer run has started since this worker's end.
+        if (m_quitWhenIdle && SyncThread.isNull()) {
             Q_EMIT ReadyToQuit();
         }
     });
