@@ -1,12 +1,13 @@
-// The test program's own copy_file_range: the platform layer's calls land here first, so a
-// test can make one file's copy fail or change under it, as a failing disk or a program
-// writing to the file at the same moment would.
+// The test program's own copy_file_range and fdopendir: the platform layer's calls land here
+// first, so a test can make one file's copy fail or change under it, or one folder fail to
+// list, as a failing disk or a program writing at the same moment would.
 #include "CopyFaults.h"
 
 #include <atomic>
 #include <cerrno>
 #include <mutex>
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,12 +19,25 @@ std::mutex g_lock;
 CopyFault g_fault = CopyFault::None;
 QByteArray g_fileName;
 
+// The fault to inject for a call on `fd`, when its path ends in the chosen name.
+CopyFault FaultFor(int fd, QByteArray* path = nullptr);
+
 QByteArray PathOf(int fd)
 {
     char path[4096];
     const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
     const ssize_t length = ::readlink(link.constData(), path, sizeof path);
     return length > 0 ? QByteArray(path, length) : QByteArray();
+}
+
+CopyFault FaultFor(int fd, QByteArray* path)
+{
+    const QByteArray found = PathOf(fd);
+    if (path != nullptr) {
+        *path = found;
+    }
+    return g_fault != CopyFault::None && found.endsWith('/' + g_fileName) ? g_fault
+                                                                        : CopyFault::None;
 }
 
 }  // namespace
@@ -45,11 +59,8 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
     kalvex::test::CopyFault fault = kalvex::test::CopyFault::None;
     {
         const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
-        const QByteArray path = kalvex::test::PathOf(in);
-        if (kalvex::test::g_fault != kalvex::test::CopyFault::None &&
-            path.endsWith('/' + kalvex::test::g_fileName)) {
-            fault = kalvex::test::g_fault;
-        }
+        QByteArray path;
+        fault = kalvex::test::FaultFor(in, &path);
         if (fault == kalvex::test::CopyFault::SourceChanges) {
             const int writer = ::open(path.constData(), O_WRONLY | O_APPEND);
             [[maybe_unused]] const ssize_t written = ::write(writer, "+", 1);
@@ -61,4 +72,20 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
         return -1;
     }
     return real(in, inOffset, out, outOffset, length, flags);
+}
+
+extern "C" DIR* fdopendir(int fd)
+{
+    using Real = DIR* (*)(int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fdopendir"));
+    bool fail = false;
+    {
+        const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
+        fail = kalvex::test::FaultFor(fd) == kalvex::test::CopyFault::ListError;
+    }
+    if (fail) {
+        errno = EIO;
+        return nullptr;
+    }
+    return real(fd);
 }

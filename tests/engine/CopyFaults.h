@@ -4,12 +4,13 @@
 
 namespace kalvex::test {
 
-// Faults injected into the kernel copy of the test program (see CopyFaults.cpp): while a
-// fault is set, every copy of a file whose name is `fileName` gets it.
+// Faults injected into the kernel calls of the test program (see CopyFaults.cpp): while a
+// fault is set, every copy (or listing) of the entry named `fileName` gets it.
 enum class CopyFault {
     None,
     SourceChanges,  // the source file grows while it is copied
     ReadError,      // reading the source fails with EIO
+    ListError,      // listing the folder of that name fails with EIO
 };
 
 void SetCopyFault(CopyFault fault, const QByteArray& fileName = {});

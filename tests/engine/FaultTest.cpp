@@ -65,6 +65,34 @@ TEST_F(FaultTest, ReadErrorLeavesNoPartialFileAndTheNameUnlisted)
     EXPECT_TRUE(Leftovers(box.Path()).isEmpty());
 }
 
+TEST_F(FaultTest, FolderThatCannotBeListedIsReportedAndNothingBelowItIsDeleted)
+{
+    box.Make("A", {{"d/"}, {"d/x", "x"}, {"keep", "k"}});
+    box.Make("B", {{"d/"}, {"keep", "k"}});
+    // B lost d\x since the last run, but A's d cannot be listed now.
+    WriteLog({"d", "d\\x", "keep"});
+    SetCopyFault(CopyFault::ListError, "A/d");
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to copy: d"});
+    EXPECT_EQ(SideA(), (QStringList{"d/", "d/x=x@0", "keep=k@0"}));
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+}
+
+TEST_F(FaultTest, LogFileTooLargeToBeOneIsTakenAsMissing)
+{
+    box.Make("A", {{"a", "1"}});
+    box.Make("B", {{"b", "2"}});
+    QFile log(box.Path("A/kvx_proj.log"));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(log.resize(qint64(600) << 20));  // sparse: takes no space on the disk
+    log.close();
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages.size(), 1);
+    EXPECT_TRUE(frontend.messages.value(0).startsWith("Confirmation: Couldn't find the previous"));
+    EXPECT_EQ(SideB(), (QStringList{"a=1@0", "b=2@0"}));
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+}
+
 TEST_F(FaultTest, FullDiskDuringACopyKeepsTheOldFile)
 {
     box.Make("A", {{"big", QByteArray(2 << 20, 'n'), 60}, {"small", "s", 60}});

@@ -273,13 +273,22 @@ private Q_SLOTS:
 
     // A signal or the session's end during a run: the open question is answered, the worker
     // ends, and only then may the program quit.
+    void quitWhenIdleDuringARun_data() {
+        QTest::addColumn<bool>("questionOpen");
+        QTest::newRow("while the question is open") << true;
+        QTest::newRow("before the question comes") << false;
+    }
     void quitWhenIdleDuringARun() {
+        QFETCH(bool, questionOpen);
         test::RunSandbox sandbox;
         const Window window;
         Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
         QSignalSpy ready(&*window, &TfrmMain::ReadyToQuit);
         window.Action("actSyncAll")->trigger();
-        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        if (questionOpen) {
+            QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        }
+        // Without the wait no hand-off has been served yet: the worker has not reached it.
         window->QuitWhenIdle();
         QCOMPARE(ready.count(), 0);
         QCOMPARE(window.Prompts().closedEngineMessages, 1);
@@ -287,6 +296,8 @@ private Q_SLOTS:
         QTRY_COMPARE(ready.count(), 1);
         QCOMPARE(window.LogRows(), (QStringList{Header("one"), kDone}));
         QCOMPARE(sandbox.Describe("one/B"), QStringList());
+        // A question that comes after the request is answered without being shown.
+        QCOMPARE(window.Prompts().shownEngineMessages.size(), questionOpen ? 1 : 0);
     }
 
     void quitWhenIdleWithoutARunIsAtOnce() {
