@@ -12,7 +12,6 @@
 
 namespace kalvex {
 
-using platform::DirEntry;
 using platform::EntryKind;
 using platform::EntryStatus;
 using platform::Folder;
@@ -158,6 +157,9 @@ bool TKalvex::RunProfile(int index)
         return false;
     }
 
+    s.NewLog.Reserve(s.PrevLog.TextSize() + s.PrevLog.TextSize() / 8 + 4096);
+    m_unchangedLevels.clear();
+    const auto forgetLevels = qScopeGuard([this] { m_unchangedLevels.clear(); });
     s.SourceRoot = s.RootA;
     s.TargetRoot = s.RootB;
     s.ReversePass = false;
@@ -218,22 +220,35 @@ void TKalvex::WriteNewLog(const Folder& rootA)
 bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& source,
                               const Folder& target)
 {
-    std::vector<DirEntry> entries;
-    int error = 0;
-    if (!source.List(entries, error)) {
+    EngineState& s = m_state;
+    // A level that the first pass read and left as it was needs no second reading.
+    FolderLevel level;
+    const auto planned = s.ReversePass ? m_unchangedLevels.find(levelPrefix)
+                                       : m_unchangedLevels.end();
+    if (planned != m_unchangedLevels.end()) {
+        level = std::move(planned->second);
+        m_unchangedLevels.erase(planned);
+        level.Swap();
+    } else if (int error = 0; !ReadLevel(source, target, level, error)) {
         // What cannot be listed is not missing: nothing below it is touched on either side.
-        m_state.EntryName = levelPrefix.isEmpty() ? m_state.SourceRoot : levelPrefix.chopped(1);
+        s.EntryName = levelPrefix.isEmpty() ? s.SourceRoot : levelPrefix.chopped(1);
         ReportFailedCopy();
         return true;
     }
-    for (const DirEntry& entry : entries) {
+
+    bool changed = false;
+    for (const LevelEntry& entry : level.entries) {
+        if (entry.source.kind == EntryKind::Missing) {
+            continue;  // the other side's own name: its pass handles it
+        }
         if (platform::IsTempName(entry.name)) {
             // Left behind by a run that ended in the middle of a copy.
+            int error = 0;
             platform::RemoveLeftover(source, entry.name, error);
             continue;
         }
-        if (entry.status.kind == EntryKind::Folder) {
-            if (!ReconcileSubFolder(levelPrefix, entry, source, target)) {
+        if (entry.source.kind == EntryKind::Folder) {
+            if (!ReconcileSubFolder(levelPrefix, entry, source, target, changed)) {
                 return false;
             }
             continue;
@@ -241,13 +256,16 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         if (Terminated()) {
             return false;
         }
-        ReconcileFile(levelPrefix, entry, source, target);
+        ReconcileFile(levelPrefix, entry, source, target, changed);
+    }
+    if (!s.ReversePass && !changed && level.complete) {
+        m_unchangedLevels.emplace(levelPrefix, std::move(level));
     }
     return true;
 }
 
-bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const DirEntry& entry,
-                                 const Folder& source, const Folder& target)
+bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry& entry,
+                                 const Folder& source, const Folder& target, bool& changed)
 {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
@@ -260,15 +278,15 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const DirEntry& 
     s.TopLevel = levelPrefix.isEmpty();
     ShowFolder();
 
-    const EntryStatus there = target.Status(entry.name);
     bool remains = true;
     bool onTarget = true;
-    switch (there.kind) {
+    switch (entry.target.kind) {
     case EntryKind::Folder:
         s.ActionMark = kSame;
         s.TargetTime = ReportTime::Folder();
         break;
     case EntryKind::Missing:
+        changed = true;
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
@@ -314,27 +332,27 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const DirEntry& 
     return ReconcileFolder(s.EntryName + '\\', sourceChild, targetChild);
 }
 
-void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const DirEntry& entry,
-                            const Folder& source, const Folder& target)
+void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& entry,
+                            const Folder& source, const Folder& target, bool& changed)
 {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
     if (IsLogFilePath(s.EntryName)) {
         return;
     }
-    const EntryKind kind = entry.status.kind;
+    const EntryKind kind = entry.source.kind;
     if (!IsLoggableName(entry.name) || (kind != EntryKind::File && kind != EntryKind::Link)) {
         ReportFailedCopy();
         return;
     }
 
-    const EntryStatus there = target.Status(entry.name);
-    const std::uint32_t sourcePacked = entry.status.Packed();
-    s.SourceTime = ReportTime::Of(sourcePacked);
+    const SideState& there = entry.target;
+    s.SourceTime = ReportTime::Of(entry.source.packed);
     bool remains = true;
     bool onTarget = true;
     int error = 0;
     if (there.kind == EntryKind::Missing) {
+        changed = true;
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
@@ -352,17 +370,18 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const DirEntry& entry
             onTarget = false;
         }
     } else if (there.kind == kind) {
-        const std::uint32_t targetPacked = there.Packed();
-        s.TargetTime = ReportTime::Of(targetPacked);
-        const std::int64_t sourceTime = sourcePacked;
-        const std::int64_t targetTime = targetPacked;
+        s.TargetTime = ReportTime::Of(there.packed);
+        const std::int64_t sourceTime = entry.source.packed;
+        const std::int64_t targetTime = there.packed;
         if (targetTime > sourceTime + kTolerance) {
+            changed = true;
             s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
             if (!platform::CopyEntry(target, entry.name, source, platform::CopyMode::Overwrite,
                                      error)) {
                 ReportFailedCopy();
             }
         } else if (sourceTime > targetTime + kTolerance) {
+            changed = true;
             s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
             if (!platform::CopyEntry(source, entry.name, target, platform::CopyMode::Overwrite,
                                      error)) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "EngineState.h"
+#include "FolderLevel.h"
 #include "SyncFrontend.h"
 
 #include "platform/FileTime.h"
 #include "platform/Folder.h"
 
 #include <QThread>
+
+#include <unordered_map>
 
 namespace kalvex {
 
@@ -31,10 +34,12 @@ private:
     bool RunProfile(int index);
     bool ReconcileFolder(const QByteArray& levelPrefix, const platform::Folder& source,
                          const platform::Folder& target);
-    bool ReconcileSubFolder(const QByteArray& levelPrefix, const platform::DirEntry& entry,
-                            const platform::Folder& source, const platform::Folder& target);
-    void ReconcileFile(const QByteArray& levelPrefix, const platform::DirEntry& entry,
-                       const platform::Folder& source, const platform::Folder& target);
+    bool ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry& entry,
+                            const platform::Folder& source, const platform::Folder& target,
+                            bool& changed);
+    void ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& entry,
+                       const platform::Folder& source, const platform::Folder& target,
+                       bool& changed);
     bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
     void WriteNewLog(const platform::Folder& rootA);
 
@@ -51,6 +56,9 @@ private:
     const bool m_syncAllMode;
     const platform::TimeTextFormat m_timeFormat;
     EngineState m_state;
+    // Levels that the first pass read and changed nothing in, by their prefix: the second
+    // pass takes them from here instead of reading both sides again.
+    std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
     QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
 };
 

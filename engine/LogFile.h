@@ -31,6 +31,7 @@ public:
     void Parse(QByteArray text);
     bool Contains(QByteArrayView relativePath) const { return m_lines.contains(relativePath); }
     qsizetype Count() const { return m_lines.size(); }
+    qsizetype TextSize() const { return m_text.size(); }
     void Clear();
 
 private:
@@ -41,6 +42,9 @@ private:
 // The new log file, built line by line in the order of the second pass.
 class LogBuilder {
 public:
+    // Room for about `bytes` of text: a new log is mostly as long as the previous one, and
+    // growing a large buffer step by step holds two copies at once.
+    void Reserve(qsizetype bytes) { m_text.reserve(bytes); }
     void Add(QByteArrayView relativePath);
     const QByteArray& Text() const { return m_text; }
     void Clear() { m_text = QByteArray(); }

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
-#include <numeric>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,10 +53,15 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// Sort key of a name: its upper-case form, as the case-insensitive ordinal order compares.
-QString SortKey(const QByteArray& name)
+bool IsAscii(const QByteArray& name)
 {
-    return QString::fromLocal8Bit(name).toUpper();
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char UpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
@@ -169,21 +173,10 @@ bool Folder::List(std::vector<DirEntry>& entries, int& error) const
         }
     }
 
-    std::vector<QString> keys;
-    keys.reserve(found.size());
-    for (const DirEntry& item : found) {
-        keys.push_back(SortKey(item.name));
-    }
-    std::vector<std::size_t> order(found.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int byKey = keys[a].compare(keys[b]);
-        return byKey != 0 ? byKey < 0 : found[a].name < found[b].name;
+    std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
+        return CompareNames(a.name, b.name) < 0;
     });
-    entries.reserve(found.size());
-    for (const std::size_t index : order) {
-        entries.push_back(std::move(found[index]));
-    }
+    entries = std::move(found);
     return true;
 }
 
@@ -243,6 +236,28 @@ bool Folder::SameAs(const Folder& other) const
     struct stat theirs;
     return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 &&
            mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+}
+
+int CompareNames(const QByteArray& a, const QByteArray& b)
+{
+    int byKey = 0;
+    if (IsAscii(a) && IsAscii(b)) {
+        // The common case, without converting the names.
+        const qsizetype common = std::min(a.size(), b.size());
+        for (qsizetype i = 0; i < common && byKey == 0; ++i) {
+            byKey = static_cast<unsigned char>(UpperAscii(a[i])) -
+                    static_cast<unsigned char>(UpperAscii(b[i]));
+        }
+        if (byKey == 0) {
+            byKey = a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+        }
+    } else {
+        byKey = QString::fromLocal8Bit(a).toUpper().compare(QString::fromLocal8Bit(b).toUpper());
+    }
+    if (byKey != 0) {
+        return byKey < 0 ? -1 : 1;
+    }
+    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 EntryStatus StatusOf(const QByteArray& path)

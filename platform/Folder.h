@@ -88,6 +88,10 @@ private:
     QByteArray m_realPath;
 };
 
+// The order of the names of a level: case-insensitive ordinal (upper case compared), then
+// the exact bytes between names that differ only in letter case.
+int CompareNames(const QByteArray& a, const QByteArray& b);
+
 // The status of the entry at `path` itself; a trailing '/' names the folder a link leads to.
 EntryStatus StatusOf(const QByteArray& path);
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/FileTime.h"
+#include "platform/Folder.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace kalvex {
+
+// What one side holds under a name: the kind of entry and, for a file or link, its packed
+// last-write time.
+struct SideState {
+    platform::EntryKind kind = platform::EntryKind::Missing;
+    platform::PackedTime packed = 0;
+
+    static SideState Of(const platform::EntryStatus& status);
+};
+
+// One name of a folder level, with what the source and the target side of a pass hold.
+struct LevelEntry {
+    QByteArray name;
+    SideState source;
+    SideState target;
+};
+
+// A folder level of both sides: every name that either side holds, in the order of names.
+// `complete` is false when only the source side's names could be read.
+struct FolderLevel {
+    std::vector<LevelEntry> entries;
+    bool complete = true;
+
+    // The same level seen from the other side: source and target swapped.
+    void Swap();
+};
+
+// Reads a level: the names of `source` with their status, and what `target` holds under each
+// name and under names of its own. False, with errno in `error`, when the source side cannot
+// be listed. When the target side cannot be listed, each name is looked up there alone.
+bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
+               FolderLevel& level, int& error);
+
+}  // namespace kalvex
