@@ -119,9 +119,8 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
         return Fail(error, errno);
     }
     if (!S_ISREG(before.st_mode)) {
-        return Fail(error, EINVAL);
+        return Fail(error, EINVAL);  // O_NONBLOCK means nothing for the regular file left
     }
-    ::fcntl(in.Get(), F_SETFL, O_RDONLY);
     Descriptor out(::openat(to.Descriptor(), target.constData(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.IsOpen()) {
