@@ -357,6 +357,9 @@ void TfrmMain::CreateMenus() {
     popEdit->addSeparator()->setObjectName("popEditSep4");
     popEdit->addAction(actEditProperties);
     popEdit->setDefaultAction(actEditProperties);
+    // The pop-up is a window of its own: its hints would stop there.
+    popEdit->installEventFilter(this);
+    popEditExplore->installEventFilter(this);
 }
 
 void TfrmMain::CreateStatusBar() {
@@ -773,6 +776,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     } else {
         event->accept();
     }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        stbMain->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool TfrmMain::event(QEvent* event) {

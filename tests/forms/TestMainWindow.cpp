@@ -264,8 +264,6 @@ private Q_SLOTS:
     void hintsGoToTheStatusBar_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("Directory A") << "popEditExploreDirA"
-                                     << "Opens directory A with Windows Explorer.";
         QTest::newRow("Save As") << "actFileSaveAs"
                                  << "Saves the current project with a new name.";
     }
@@ -277,6 +275,40 @@ private Q_SLOTS:
         window->findChild<QAction*>(entry)->showStatusText(&*window);
         QCOMPARE(window.StatusBar()->SimpleText(), hint);
         QCOMPARE(window.StatusBar()->currentMessage(), QString());
+    }
+
+    void hoverInThePopUpShowsTheHint_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("Directory A") << "popEditExploreDirA"
+                                     << "Opens directory A with Windows Explorer.";
+        QTest::newRow("Explore") << "popEditExplore"
+                                 << "Opens Windows Explorer.";
+        QTest::newRow("Add") << "actEditAdd"
+                             << "Adds a new profile to the current project.";
+    }
+    void hoverInThePopUpShowsTheHint() {
+        QFETCH(QString, entry);
+        QFETCH(QString, hint);
+        const Window window;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        auto* popEdit = window->findChild<QMenu*>("popEdit");
+        auto* explore = window->findChild<QMenu*>("popEditExplore");
+        explore->setEnabled(true);
+        popEdit->popup(window->mapToGlobal(QPoint(50, 120)));
+        QVERIFY(QTest::qWaitForWindowExposed(popEdit));
+        QMenu* menu = popEdit;
+        QAction* action =
+            entry == "popEditExplore" ? explore->menuAction() : window->findChild<QAction*>(entry);
+        if (!popEdit->actions().contains(action)) {
+            QTest::mouseMove(popEdit, popEdit->actionGeometry(explore->menuAction()).center());
+            QTRY_VERIFY(explore->isVisible());
+            menu = explore;
+        }
+        QTest::mouseMove(menu, menu->actionGeometry(action).center());
+        QTRY_COMPARE(window.StatusBar()->SimpleText(), hint);
+        popEdit->close();
     }
 
     void selectionEnablesTheRowCommands() {
