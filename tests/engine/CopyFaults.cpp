@@ -1,4 +1,4 @@
-// The test program's own copy_file_range and fdopendir: the platform layer's calls land here
+// The test program's own copy_file_range, fdopendir and fstatat: the platform layer's calls land here
 // first, so a test can make one file's copy fail or change under it, or one folder fail to
 // list, as a failing disk or a program writing at the same moment would.
 #include "CopyFaults.h"
@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kalvex::test {
@@ -88,4 +89,21 @@ extern "C" DIR* fdopendir(int fd)
         return nullptr;
     }
     return real(fd);
+}
+
+extern "C" int fstatat(int dirFd, const char* name, struct stat* status, int flags)
+{
+    using Real = int (*)(int, const char*, struct stat*, int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fstatat"));
+    bool fail = false;
+    if (name[0] != '\0') {
+        const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
+        fail = kalvex::test::g_fault == kalvex::test::CopyFault::StatusError &&
+               (kalvex::test::PathOf(dirFd) + '/' + name).endsWith('/' + kalvex::test::g_fileName);
+    }
+    if (fail) {
+        errno = EACCES;
+        return -1;
+    }
+    return real(dirFd, name, status, flags);
 }

@@ -11,6 +11,7 @@ enum class CopyFault {
     SourceChanges,  // the source file grows while it is copied
     ReadError,      // reading the source fails with EIO
     ListError,      // listing the folder of that name fails with EIO
+    StatusError,    // reading the status of an entry of that name fails with EACCES
 };
 
 void SetCopyFault(CopyFault fault, const QByteArray& fileName = {});

@@ -78,6 +78,28 @@ TEST_F(FaultTest, FolderThatCannotBeListedIsReportedAndNothingBelowItIsDeleted)
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
+TEST_F(FaultTest, EntryWhoseStatusCannotBeReadIsNeitherCopiedNorDeleted)
+{
+    box.Make("A", {{"new", "a"}, {"listed", "l"}, {"keep", "k"}});
+    box.Make("B", {{"new", "b"}, {"listed", "l"}, {"keep", "k"}});
+    // Both names are there in B, but B cannot tell what they are: each pass reports it.
+    WriteLog({"listed", "keep"});
+    SetCopyFault(CopyFault::StatusError, "B/new");
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages,
+              (QStringList{"Error!: Failed to copy: new", "Error!: Failed to copy: new"}));
+    SetCopyFault(CopyFault::StatusError, "B/listed");
+    frontend.messages.clear();
+    RunToEnd(frontend);
+    SetCopyFault(CopyFault::None);
+    EXPECT_EQ(frontend.messages,
+              (QStringList{"Error!: Failed to copy: listed", "Error!: Failed to copy: listed"}));
+    EXPECT_EQ(SideA(), (QStringList{"keep=k@0", "listed=l@0", "new=a@0"}));
+    EXPECT_EQ(SideB(), (QStringList{"keep=k@0", "listed=l@0", "new=b@0"}));
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+    EXPECT_FALSE(Log().contains("listed"));  // not listed while it cannot be seen
+}
+
 TEST_F(FaultTest, LogFileTooLargeToBeOneIsTakenAsMissing)
 {
     box.Make("A", {{"a", "1"}});

@@ -162,6 +162,19 @@ TEST(ProjectFile, RefusesWhatIsNoProjectAndKeepsTheCallersList)
     }
 }
 
+TEST(ProjectFile, LinesOfMegabytesAreReadAndCut)
+{
+    const Sandbox box;
+    WriteAll(box.Path("p.kvx"), "[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=" +
+                                    QByteArray(8 << 20, 'n') + "\r\nJunk=" +
+                                    QByteArray(8 << 20, 'j') + "\r\n");
+    QList<Profile> read;
+    QString error;
+    ASSERT_TRUE(ReadProjectFile(box.Path("p.kvx"), read, error));
+    ASSERT_EQ(read.size(), 1);
+    EXPECT_EQ(read[0].Name, QString(2047, u'n'));
+}
+
 TEST(ProjectFile, FailedSaveNamesTheFileAndKeepsTheOldOne)
 {
     const Sandbox box;
