@@ -3,6 +3,8 @@
 #include "Window.h"
 
 #include <QAction>
+#include <QDir>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 
@@ -104,6 +106,23 @@ private Q_SLOTS:
         if (runs) {
             QCOMPARE(rows.last(), QString("Done.||||-1|-1"));
         }
+    }
+
+    // The path stays as it was given: relative, compared and stored as that text.
+    void relativePathIsKeptAsGiven() {
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_sandbox.Path("")));
+        const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
+        QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", m_a);
+        const Window window;
+        window->FormCreate({"a.kvx"});
+        QCOMPARE(window->CurrentProjectFileName(), QString("a.kvx"));
+        QCOMPARE(window->windowTitle(), QString("a.kvx - Kalvex"));
+        QAction* setAsDefault = window.Action("actFileSetAsDefault");
+        QVERIFY(!setAsDefault->isChecked());
+        setAsDefault->trigger();
+        QCOMPARE(QSettings("Marvolt", "Kalvex").value("General/DefaultProject").toString(),
+                 QString("a.kvx"));
     }
 
     void startsWithTheApplicationTitle() {
