@@ -1,7 +1,9 @@
 #include "FileOps.h"
 
 #include "TempName.h"
+#include "WorkerPool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -213,6 +215,8 @@ bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteAr
 }
 
 bool RemoveTree(const Folder& parent, const QByteArray& name);
+void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
+                   const CopyFilter& filter, WorkerPool& pool, int& error);
 
 bool RemoveContent(const Folder& folder)
 {
@@ -243,69 +247,77 @@ bool RemoveTree(const Folder& parent, const QByteArray& name)
 }
 
 bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& filter,
-                       int& error)
+                       WorkerPool& pool, int& error)
 {
     std::vector<DirEntry> entries;
     if (!from.List(entries, error)) {
         return false;
     }
-    bool complete = true;
-    for (const DirEntry& entry : entries) {
-        if (!filter(entry.name, entry.status)) {
-            continue;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&filter](const DirEntry& entry) {
+                                     return !filter(entry.name, entry.status) ||
+                                            entry.status.kind == EntryKind::Special;
+                                 }),
+                  entries.end());
+    // The folder is not visible under its real name yet: its files are written in any order,
+    // several at a time, straight under their own names.
+    std::vector<int> errors(entries.size(), 0);
+    pool.ForEach(entries.size(), [&](std::size_t i) {
+        const DirEntry& entry = entries[i];
+        if (entry.status.kind == EntryKind::File || entry.status.kind == EntryKind::Link) {
+            WriteEntryCopy(from, entry.name, entry.status, to, entry.name, errors[i]);
         }
-        int entryError = 0;
-        bool ok = true;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const DirEntry& entry = entries[i];
         switch (entry.status.kind) {
         case EntryKind::File:
         case EntryKind::Link:
-            ok = WriteEntryCopy(from, entry.name, entry.status, to, entry.name, entryError);
-            // A file being written to is left for the next run, which copies it whole.
-            if (!ok && entryError == EAGAIN) {
-                ok = true;
-            }
             break;
-        case EntryKind::Folder: {
-            ok = false;
-            const Folder source = from.OpenChild(entry.name);
-            if (!source.IsOpen()) {
-                entryError = source.Error();
-                break;
-            }
-            if (::mkdirat(to.Descriptor(), entry.name.constData(), 0700) != 0) {
-                entryError = errno;
-                break;
-            }
-            const Folder target = to.OpenChild(entry.name);
-            if (!target.IsOpen()) {
-                entryError = target.Error();
-                break;
-            }
-            ok = CopyFolderContent(source, target, filter, entryError);
-            const struct timespec times[2] = {entry.status.modified, entry.status.modified};
-            if (::fchmod(target.Descriptor(), entry.status.permissions & kCopiedPermissions) !=
-                    0 ||
-                ::futimens(target.Descriptor(), times) != 0) {
-                ok = ok && Fail(entryError, errno);
-            }
+        case EntryKind::Folder:
+            CopySubFolder(from, entry, to, filter, pool, errors[i]);
             break;
-        }
-        case EntryKind::Special:
+        default:  // missing since it was listed, or unreadable
+            errors[i] = entry.status.error != 0 ? entry.status.error : ENOENT;
             break;
-        case EntryKind::Missing:
-        case EntryKind::Unknown:
-            ok = false;
-            entryError = entry.status.error;
-            break;
-        }
-        if (!ok) {
-            if (complete) {
-                error = entryError;
-            }
-            complete = false;
         }
     }
-    return complete;
+    // A file being written to is left out for the next run, which copies it whole.
+    const auto failed = std::find_if(errors.begin(), errors.end(),
+                                     [](int value) { return value != 0 && value != EAGAIN; });
+    if (failed != errors.end()) {
+        error = *failed;
+        return false;
+    }
+    return true;
+}
+
+// Makes the folder `entry` of `from` inside `to` and copies its content; its times and
+// permission bits are set last, as writing the content changed them. errno in `error`.
+void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
+                   const CopyFilter& filter, WorkerPool& pool, int& error)
+{
+    const Folder source = from.OpenChild(entry.name);
+    if (!source.IsOpen()) {
+        error = source.Error();
+        return;
+    }
+    if (::mkdirat(to.Descriptor(), entry.name.constData(), 0700) != 0) {
+        error = errno;
+        return;
+    }
+    const Folder target = to.OpenChild(entry.name);
+    if (!target.IsOpen()) {
+        error = target.Error();
+        return;
+    }
+    CopyFolderContent(source, target, filter, pool, error);
+    const struct timespec times[2] = {entry.status.modified, entry.status.modified};
+    if ((::fchmod(target.Descriptor(), entry.status.permissions & kCopiedPermissions) != 0 ||
+         ::futimens(target.Descriptor(), times) != 0) &&
+        error == 0) {
+        error = errno;
+    }
 }
 
 }  // namespace
@@ -378,7 +390,8 @@ bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
         ::unlinkat(to.Descriptor(), temp.constData(), AT_REMOVEDIR);
         return false;
     }
-    bool complete = CopyFolderContent(source, target, filter, error);
+    WorkerPool pool(WorkerPool::DefaultHelpers());
+    bool complete = CopyFolderContent(source, target, filter, pool, error);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::fchmod(target.Descriptor(), st.st_mode & kCopiedPermissions) != 0 ||
         ::futimens(target.Descriptor(), times) != 0) {
