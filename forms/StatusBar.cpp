@@ -13,6 +13,9 @@ constexpr std::array<int, TStatusBar::kPanelCount> kPanelWidths = {200, 140, 50}
 
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     setObjectName("stbMain");
+    // An explicit minimum: a long text or a wide panel runs past the right end instead of
+    // widening the window.
+    setMinimumWidth(1);
     m_simple.setObjectName("stbMainSimpleText");
     addWidget(&m_simple, 1);
     for (int panel = 0; panel < kPanelCount; ++panel) {

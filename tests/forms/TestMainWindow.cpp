@@ -311,6 +311,29 @@ private Q_SLOTS:
         popEdit->close();
     }
 
+    // A deep folder or a long hint is cut, never makes the window wider.
+    void longTextsDoNotWidenTheWindow_data() {
+        QTest::addColumn<bool>("simple");
+        QTest::newRow("hint at rest") << true;
+        QTest::newRow("folder during a run") << false;
+    }
+    void longTextsDoNotWidenTheWindow() {
+        QFETCH(bool, simple);
+        const Window window;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window->resize(640, 480);
+        QTRY_COMPARE(window->width(), 640);
+        const QString text = QString("folder\\").repeated(300);
+        window.StatusBar()->SetSimplePanel(simple);
+        window.StatusBar()->SetSimpleText(text);
+        window.StatusBar()->SetPanelText(2, text);
+        window.StatusBar()->SetPanelWidth(1, 3000);  // a long profile name
+        QCoreApplication::processEvents();
+        QCOMPARE(window->width(), 640);
+        QVERIFY(window->minimumSizeHint().width() < 640);
+    }
+
     void selectionEnablesTheRowCommands() {
         const Window window;
         QTemporaryDir dir;
