@@ -128,11 +128,10 @@ bool TKalvex::RunProfile(int index)
     }
 
     // One run per folder pair: a second run would copy and delete under the first.
-    for (const auto& [root, path] : {std::pair{&rootA, &s.RootA}, std::pair{&rootB, &s.RootB}}) {
-        if ((root == &rootB && rootB.SameAs(rootA)) || root->TryLock()) {
-            continue;
-        }
-        ShowError(QStringLiteral("Another run is synchronizing this folder:") + Display(*path));
+    const bool lockedA = rootA.TryLock();
+    if (!lockedA || (!rootB.SameAs(rootA) && !rootB.TryLock())) {
+        ShowError(QStringLiteral("Another run is synchronizing this folder:") +
+                  Display(lockedA ? s.RootB : s.RootA));
         return false;
     }
 
