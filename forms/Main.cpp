@@ -87,7 +87,7 @@ int WindowStateValue(Qt::WindowStates state) {
 
 }  // namespace
 
-struct TfrmMain::ActionSpec {
+struct TfrmMain::ActionEntry {
     QAction* TfrmMain::*action;
     const char* name;
     const char* caption;
@@ -137,7 +137,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::CreateActions() {
     using K = QKeyCombination;
     const K none(Qt::Key_unknown);
-    const std::array<ActionSpec, 16> specs = {{
+    const std::array<ActionEntry, 16> entries = {{
         {&TfrmMain::actEditAdd, "actEditAdd", "&Add...", "Add",
          "Adds a new profile to the current project.", none, 3, true, "Add", nullptr},
         {&TfrmMain::actEditDelete, "actEditDelete", "&Delete", "Delete",
@@ -178,31 +178,31 @@ void TfrmMain::CreateActions() {
          &TfrmMain::actFileSetAsDefaultExecute},
     }};
 
-    for (const ActionSpec& spec : specs) {
-        auto* action = new QAction(spec.caption, this);
-        action->setObjectName(spec.name);
-        action->setToolTip(spec.shortHint);
-        action->setStatusTip(spec.longHint);
-        if (spec.shortcut.key() != Qt::Key_unknown) {
-            QList<QKeySequence> keys = {QKeySequence(spec.shortcut)};
-            if (spec.shortcut.key() == Qt::Key_Return) {
+    for (const ActionEntry& entry : entries) {
+        auto* action = new QAction(entry.caption, this);
+        action->setObjectName(entry.name);
+        action->setToolTip(entry.shortHint);
+        action->setStatusTip(entry.longHint);
+        if (entry.shortcut.key() != Qt::Key_unknown) {
+            QList<QKeySequence> keys = {QKeySequence(entry.shortcut)};
+            if (entry.shortcut.key() == Qt::Key_Return) {
                 keys.append(QKeySequence(Qt::Key_Enter));
             }
             action->setShortcuts(keys);
             action->setShortcutContext(Qt::WindowShortcut);
         }
-        if (spec.image >= 0) {
-            action->setIcon(imlMain[spec.image]);
+        if (entry.image >= 0) {
+            action->setIcon(imlMain[entry.image]);
         }
-        if (spec.toolCaption != nullptr) {
-            action->setIconText(spec.toolCaption);
+        if (entry.toolCaption != nullptr) {
+            action->setIconText(entry.toolCaption);
         }
-        action->setEnabled(spec.enabledAtStart);
+        action->setEnabled(entry.enabledAtStart);
         connect(action, &QAction::triggered, this, [this, action] { RunHandler(action); });
-        this->*spec.action = action;
+        this->*entry.action = action;
         aclMain.append(action);
-        if (spec.handler != nullptr) {
-            m_handlers.insert(action, spec.handler);
+        if (entry.handler != nullptr) {
+            m_handlers.insert(action, entry.handler);
         }
     }
     actFileSetAsDefault->setCheckable(true);

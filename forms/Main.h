@@ -66,7 +66,7 @@ protected:
 
 private:
     using Handler = void (TfrmMain::*)();
-    struct ActionSpec;
+    struct ActionEntry;
 
     void CreateActions();
     void CreateToolBar();
