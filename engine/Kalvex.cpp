@@ -220,7 +220,8 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
                               const Folder& target)
 {
     EngineState& s = m_state;
-    // A level that the first pass read and left as it was needs no second reading.
+    // The second pass takes a level that the first pass read from there, as the first pass's
+    // actions left it, instead of reading both sides again.
     FolderLevel level;
     const auto planned = s.ReversePass ? m_unchangedLevels.find(levelPrefix)
                                        : m_unchangedLevels.end();
@@ -235,8 +236,8 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         return true;
     }
 
-    bool changed = false;
-    for (const LevelEntry& entry : level.entries) {
+    bool uncertain = false;
+    for (LevelEntry& entry : level.entries) {
         if (entry.source.kind == EntryKind::Missing) {
             continue;  // the other side's own name: its pass handles it
         }
@@ -247,7 +248,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
             continue;
         }
         if (entry.source.kind == EntryKind::Folder) {
-            if (!ReconcileSubFolder(levelPrefix, entry, source, target, changed)) {
+            if (!ReconcileSubFolder(levelPrefix, entry, source, target, uncertain)) {
                 return false;
             }
             continue;
@@ -255,16 +256,16 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         if (Terminated()) {
             return false;
         }
-        ReconcileFile(levelPrefix, entry, source, target, changed);
+        ReconcileFile(levelPrefix, entry, source, target, uncertain);
     }
-    if (!s.ReversePass && !changed && level.complete) {
+    if (!s.ReversePass && !uncertain && level.complete) {
         m_unchangedLevels.emplace(levelPrefix, std::move(level));
     }
     return true;
 }
 
-bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry& entry,
-                                 const Folder& source, const Folder& target, bool& changed)
+bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entry,
+                                 const Folder& source, const Folder& target, bool& uncertain)
 {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
@@ -285,13 +286,15 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry
         s.TargetTime = ReportTime::Folder();
         break;
     case EntryKind::Missing:
-        changed = true;
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
             int error = 0;
-            if (!platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
+            if (platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
+                entry.target = entry.source;
+            } else {
                 ReportFailedCopy();
+                uncertain = true;
             }
             onTarget = target.Status(entry.name).kind == EntryKind::Folder;
         } else {
@@ -300,6 +303,9 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry
             remains = !platform::MoveToTrash(source, entry.name, error);
             if (remains) {
                 ReportFailedDelete();
+                uncertain = true;
+            } else {
+                entry.source = SideState();
             }
             onTarget = false;
         }
@@ -331,8 +337,8 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry
     return ReconcileFolder(s.EntryName + '\\', sourceChild, targetChild);
 }
 
-void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& entry,
-                            const Folder& source, const Folder& target, bool& changed)
+void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
+                            const Folder& source, const Folder& target, bool& uncertain)
 {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
@@ -345,26 +351,37 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& ent
         return;
     }
 
-    const SideState& there = entry.target;
+    const SideState there = entry.target;
     s.SourceTime = ReportTime::Of(entry.source.packed);
     bool remains = true;
     bool onTarget = true;
+    // After an action the entry says what the sides hold now; a failed one makes the level
+    // uncertain, so the second pass reads it again.
+    const auto copied = [&](bool ok, SideState& written, const SideState& from) {
+        if (ok) {
+            written = from;
+        } else {
+            ReportFailedCopy();
+            uncertain = true;
+        }
+        return ok;
+    };
     int error = 0;
     if (there.kind == EntryKind::Missing) {
-        changed = true;
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
-            onTarget = platform::CopyEntry(source, entry.name, target,
-                                           platform::CopyMode::FailIfExists, error);
-            if (!onTarget) {
-                ReportFailedCopy();
-            }
+            onTarget = copied(platform::CopyEntry(source, entry.name, target,
+                                                  platform::CopyMode::FailIfExists, error),
+                              entry.target, entry.source);
         } else {
             s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
             remains = !platform::MoveToTrash(source, entry.name, error);
             if (remains) {
                 ReportFailedDelete();
+                uncertain = true;
+            } else {
+                entry.source = SideState();
             }
             onTarget = false;
         }
@@ -373,19 +390,15 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& ent
         const std::int64_t sourceTime = entry.source.packed;
         const std::int64_t targetTime = there.packed;
         if (targetTime > sourceTime + kTolerance) {
-            changed = true;
             s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
-            if (!platform::CopyEntry(target, entry.name, source, platform::CopyMode::Overwrite,
-                                     error)) {
-                ReportFailedCopy();
-            }
+            copied(platform::CopyEntry(target, entry.name, source, platform::CopyMode::Overwrite,
+                                       error),
+                   entry.source, entry.target);
         } else if (sourceTime > targetTime + kTolerance) {
-            changed = true;
             s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
-            if (!platform::CopyEntry(source, entry.name, target, platform::CopyMode::Overwrite,
-                                     error)) {
-                ReportFailedCopy();
-            }
+            copied(platform::CopyEntry(source, entry.name, target, platform::CopyMode::Overwrite,
+                                       error),
+                   entry.target, entry.source);
         } else {
             s.ActionMark = kSame;
         }

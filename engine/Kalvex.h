@@ -34,12 +34,12 @@ private:
     bool RunProfile(int index);
     bool ReconcileFolder(const QByteArray& levelPrefix, const platform::Folder& source,
                          const platform::Folder& target);
-    bool ReconcileSubFolder(const QByteArray& levelPrefix, const LevelEntry& entry,
+    bool ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entry,
                             const platform::Folder& source, const platform::Folder& target,
-                            bool& changed);
-    void ReconcileFile(const QByteArray& levelPrefix, const LevelEntry& entry,
+                            bool& uncertain);
+    void ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
                        const platform::Folder& source, const platform::Folder& target,
-                       bool& changed);
+                       bool& uncertain);
     bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
     void WriteNewLog(const platform::Folder& rootA);
 
@@ -56,7 +56,7 @@ private:
     const bool m_syncAllMode;
     const platform::TimeTextFormat m_timeFormat;
     EngineState m_state;
-    // Levels that the first pass read and changed nothing in, by their prefix: the second
+    // Levels that the first pass read, as its actions left them, by their prefix: the second
     // pass takes them from here instead of reading both sides again.
     std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
     QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
