@@ -5,22 +5,19 @@ namespace kalvex {
 using platform::DirEntry;
 using platform::EntryKind;
 
-SideState SideState::Of(const platform::EntryStatus& status)
-{
+SideState SideState::Of(const platform::EntryStatus& status) {
     const bool timed = status.kind == EntryKind::File || status.kind == EntryKind::Link;
     return {status.kind, timed ? status.Packed() : platform::PackedTime{0}};
 }
 
-void FolderLevel::Swap()
-{
+void FolderLevel::Swap() {
     for (LevelEntry& entry : entries) {
         std::swap(entry.source, entry.target);
     }
 }
 
-bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               FolderLevel& level, int& error)
-{
+bool ReadLevel(const platform::Folder& source, const platform::Folder& target, FolderLevel& level,
+               int& error) {
     level.entries.clear();
     level.complete = true;
     std::vector<DirEntry> sourceEntries;

@@ -38,7 +38,7 @@ struct FolderLevel {
 // Reads a level: the names of `source` with their status, and what `target` holds under each
 // name and under names of its own. False, with errno in `error`, when the source side cannot
 // be listed. When the target side cannot be listed, each name is looked up there alone.
-bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               FolderLevel& level, int& error);
+bool ReadLevel(const platform::Folder& source, const platform::Folder& target, FolderLevel& level,
+               int& error);
 
 }  // namespace kalvex

@@ -29,58 +29,50 @@ const QString kDeleteB = QStringLiteral("-X");
 // Packed times within this many units (8 seconds within a minute) count as the same.
 constexpr std::int64_t kTolerance = 4;
 
-QString Display(const QByteArray& bytes)
-{
+QString Display(const QByteArray& bytes) {
     return QString::fromLocal8Bit(bytes);
 }
 
 // The entries that a folder copy takes: never a temporary file of a safe write, never a
 // name that a log file could not list.
-bool TakenByFolderCopy(const QByteArray& name, const EntryStatus&)
-{
+bool TakenByFolderCopy(const QByteArray& name, const EntryStatus&) {
     return !platform::IsTempName(name) && IsLoggableName(name);
 }
 
 }  // namespace
 
-QString HeaderRowCaption(const QString& profileName)
-{
+QString HeaderRowCaption(const QString& profileName) {
     return QStringLiteral("Synchronizing ") + profileName + u':';
 }
 
-QString ReportTime::Text(const platform::TimeTextFormat& format) const
-{
+QString ReportTime::Text(const platform::TimeTextFormat& format) const {
     switch (kind) {
-    case Kind::Missing:
-        return QStringLiteral("-");
-    case Kind::Folder:
-        return QStringLiteral("*");
-    case Kind::Packed:
-        break;
+        case Kind::Missing:
+            return QStringLiteral("-");
+        case Kind::Folder:
+            return QStringLiteral("*");
+        case Kind::Packed:
+            break;
     }
     return format.Text(packed);
 }
 
 TKalvex::TKalvex(SyncFrontend& frontend, bool syncAllMode)
-    : m_frontend(frontend), m_syncAllMode(syncAllMode)
-{
+    : m_frontend(frontend), m_syncAllMode(syncAllMode) {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
     start(QThread::LowPriority);
 }
 
-TKalvex::~TKalvex()
-{
+TKalvex::~TKalvex() {
     wait();
 }
 
-void TKalvex::run()
-{
+void TKalvex::run() {
     const bool completed = Execute();
     m_frontend.FinishRun(completed);
 }
 
-bool TKalvex::Execute()
-{
+bool TKalvex::Execute() {
     if (m_syncAllMode) {
         // The row count is read again before each row: the list may change during the run.
         for (int index = 0; index < m_frontend.ProfileCount(); ++index) {
@@ -96,8 +88,7 @@ bool TKalvex::Execute()
         return true;
     }
     const int selected = m_frontend.SelectedProfile();
-    const std::optional<Profile> row =
-        selected < 0 ? std::nullopt : m_frontend.ProfileAt(selected);
+    const std::optional<Profile> row = selected < 0 ? std::nullopt : m_frontend.ProfileAt(selected);
     if (!row) {
         return true;
     }
@@ -105,8 +96,7 @@ bool TKalvex::Execute()
     return RunProfile(selected);
 }
 
-bool TKalvex::RunProfile(int index)
-{
+bool TKalvex::RunProfile(int index) {
     const std::optional<Profile> row = m_frontend.ProfileAt(index);
     if (!row) {
         return true;  // the row went away since it was taken: nothing to run
@@ -175,8 +165,7 @@ bool TKalvex::RunProfile(int index)
     return true;
 }
 
-bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB)
-{
+bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
     const EngineState& s = m_state;
     if (s.PrevLog.Count() == 0) {
         return true;
@@ -200,13 +189,11 @@ bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB)
             .arg(empty)
             .arg(s.PrevLog.Count())
             .arg(other),
-        QStringLiteral("Confirmation"), MessageKind::Question, Answer::No,
-        MessageTopic::EmptySide};
+        QStringLiteral("Confirmation"), MessageKind::Question, Answer::No, MessageTopic::EmptySide};
     return m_frontend.MessageBox(question) == Answer::Yes;
 }
 
-void TKalvex::WriteNewLog(const Folder& rootA)
-{
+void TKalvex::WriteNewLog(const Folder& rootA) {
     const QByteArray name = LogFileName(m_frontend.ProjectFileName());
     int error = 0;
     if (!platform::WriteFileAtomicallyIn(rootA, name, m_state.NewLog.Text(), error)) {
@@ -217,14 +204,13 @@ void TKalvex::WriteNewLog(const Folder& rootA)
 }
 
 bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& source,
-                              const Folder& target)
-{
+                              const Folder& target) {
     EngineState& s = m_state;
     // The second pass takes a level that the first pass read from there, as the first pass's
     // actions left it, instead of reading both sides again.
     FolderLevel level;
-    const auto planned = s.ReversePass ? m_unchangedLevels.find(levelPrefix)
-                                       : m_unchangedLevels.end();
+    const auto planned =
+        s.ReversePass ? m_unchangedLevels.find(levelPrefix) : m_unchangedLevels.end();
     if (planned != m_unchangedLevels.end()) {
         level = std::move(planned->second);
         m_unchangedLevels.erase(planned);
@@ -265,8 +251,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
 }
 
 bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entry,
-                                 const Folder& source, const Folder& target, bool& uncertain)
-{
+                                 const Folder& source, const Folder& target, bool& uncertain) {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
     if (!IsLoggableName(entry.name)) {
@@ -281,40 +266,33 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
     bool remains = true;
     bool onTarget = true;
     switch (entry.target.kind) {
-    case EntryKind::Folder:
-        s.ActionMark = kSame;
-        s.TargetTime = ReportTime::Folder();
-        break;
-    case EntryKind::Missing:
-        s.TargetTime = ReportTime::Missing();
-        if (!s.PrevLog.Contains(s.EntryName)) {
-            s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
-            int error = 0;
-            if (platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
-                entry.target = entry.source;
+        case EntryKind::Folder:
+            s.ActionMark = kSame;
+            s.TargetTime = ReportTime::Folder();
+            break;
+        case EntryKind::Missing:
+            s.TargetTime = ReportTime::Missing();
+            if (!s.PrevLog.Contains(s.EntryName)) {
+                s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
+                int error = 0;
+                if (platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
+                    entry.target = entry.source;
+                } else {
+                    ReportFailedCopy();
+                    uncertain = true;
+                }
+                onTarget = target.Status(entry.name).kind == EntryKind::Folder;
             } else {
-                ReportFailedCopy();
-                uncertain = true;
+                s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
+                remains = !TrashSource(source, entry, uncertain);
+                onTarget = false;
             }
-            onTarget = target.Status(entry.name).kind == EntryKind::Folder;
-        } else {
-            s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
-            int error = 0;
-            remains = !platform::MoveToTrash(source, entry.name, error);
-            if (remains) {
-                ReportFailedDelete();
-                uncertain = true;
-            } else {
-                entry.source = SideState();
-            }
-            onTarget = false;
-        }
-        break;
-    default:
-        // A file or link of the same name on the other side, or a side that cannot be
-        // read: neither is touched.
-        ReportFailedCopy();
-        return true;
+            break;
+        default:
+            // A file or link of the same name on the other side, or a side that cannot be
+            // read: neither is touched.
+            ReportFailedCopy();
+            return true;
     }
 
     s.IconBase = 0;
@@ -337,9 +315,8 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
     return ReconcileFolder(s.EntryName + '\\', sourceChild, targetChild);
 }
 
-void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
-                            const Folder& source, const Folder& target, bool& uncertain)
-{
+void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, const Folder& source,
+                            const Folder& target, bool& uncertain) {
     EngineState& s = m_state;
     s.EntryName = levelPrefix + entry.name;
     if (IsLogFilePath(s.EntryName)) {
@@ -376,13 +353,7 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
                               entry.target, entry.source);
         } else {
             s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
-            remains = !platform::MoveToTrash(source, entry.name, error);
-            if (remains) {
-                ReportFailedDelete();
-                uncertain = true;
-            } else {
-                entry.source = SideState();
-            }
+            remains = !TrashSource(source, entry, uncertain);
             onTarget = false;
         }
     } else if (there.kind == kind) {
@@ -418,19 +389,26 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
     }
 }
 
-void TKalvex::BeginProfile(const Folder& rootA, const Folder& rootB)
-{
-    m_frontend.BeginProfile(m_state.ProfileName,
-                            rootA.CountSubFolders() + rootB.CountSubFolders());
+bool TKalvex::TrashSource(const Folder& source, LevelEntry& entry, bool& uncertain) {
+    int error = 0;
+    if (!platform::MoveToTrash(source, entry.name, error)) {
+        ReportFailedDelete();
+        uncertain = true;
+        return false;
+    }
+    entry.source = SideState();
+    return true;
 }
 
-void TKalvex::ShowFolder()
-{
+void TKalvex::BeginProfile(const Folder& rootA, const Folder& rootB) {
+    m_frontend.BeginProfile(m_state.ProfileName, rootA.CountSubFolders() + rootB.CountSubFolders());
+}
+
+void TKalvex::ShowFolder() {
     m_frontend.ShowFolder(CurrentFolder, m_state.TopLevel);
 }
 
-void TKalvex::AddLogRow()
-{
+void TKalvex::AddLogRow() {
     const EngineState& s = m_state;
     LogRow row;
     row.fileName = s.EntryName;
@@ -444,18 +422,15 @@ void TKalvex::AddLogRow()
     m_frontend.AddLogRow(row);
 }
 
-void TKalvex::ShowError(const QString& text)
-{
+void TKalvex::ShowError(const QString& text) {
     m_frontend.MessageBox({text, QStringLiteral("Error!"), MessageKind::Error, Answer::Ok});
 }
 
-void TKalvex::ReportFailedCopy()
-{
+void TKalvex::ReportFailedCopy() {
     ShowError(QStringLiteral("Failed to copy: ") + Display(m_state.EntryName));
 }
 
-void TKalvex::ReportFailedDelete()
-{
+void TKalvex::ReportFailedDelete() {
     ShowError(QStringLiteral("Failed to delete: ") + Display(m_state.EntryName));
 }
 

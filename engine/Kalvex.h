@@ -40,6 +40,8 @@ private:
     void ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry,
                        const platform::Folder& source, const platform::Folder& target,
                        bool& uncertain);
+    // Moves the source side's entry to the trash; a failure is reported.
+    bool TrashSource(const platform::Folder& source, LevelEntry& entry, bool& uncertain);
     bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
     void WriteNewLog(const platform::Folder& rootA);
 

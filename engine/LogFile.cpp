@@ -11,8 +11,7 @@ namespace {
 constexpr qint64 kMaxLogFileSize = qint64(512) << 20;
 }  // namespace
 
-QByteArray LogFileName(const QString& projectFileName)
-{
+QByteArray LogFileName(const QString& projectFileName) {
     const QByteArray path = QFile::encodeName(projectFileName);
     QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     const qsizetype dot = name.lastIndexOf('.');
@@ -22,8 +21,7 @@ QByteArray LogFileName(const QString& projectFileName)
     return "kvx_" + name + ".log";
 }
 
-bool IsLogFilePath(QByteArrayView relativePath)
-{
+bool IsLogFilePath(QByteArrayView relativePath) {
     if (!relativePath.startsWith("kvx_")) {
         return false;
     }
@@ -34,8 +32,7 @@ bool IsLogFilePath(QByteArrayView relativePath)
     return dot > separator && relativePath.sliced(dot) == ".log";
 }
 
-bool IsLoggableName(QByteArrayView name)
-{
+bool IsLoggableName(QByteArrayView name) {
     for (const char c : name) {
         if (c == '\n' || c == '\r' || c == '\\') {
             return false;
@@ -44,8 +41,7 @@ bool IsLoggableName(QByteArrayView name)
     return true;
 }
 
-bool LogList::Load(const platform::Folder& folder, const QByteArray& name)
-{
+bool LogList::Load(const platform::Folder& folder, const QByteArray& name) {
     Clear();
     QByteArray text;
     int error = 0;
@@ -56,8 +52,7 @@ bool LogList::Load(const platform::Folder& folder, const QByteArray& name)
     return true;
 }
 
-void LogList::Parse(QByteArray text)
-{
+void LogList::Parse(QByteArray text) {
     Clear();
     m_text = std::move(text);
     // Lines are looked up, never turned into paths: a line that is no relative path
@@ -65,14 +60,12 @@ void LogList::Parse(QByteArray text)
     platform::ForEachLine(m_text, [this](QByteArrayView line) { m_lines.insert(line); });
 }
 
-void LogList::Clear()
-{
+void LogList::Clear() {
     m_lines = {};
     m_text = QByteArray();
 }
 
-void LogBuilder::Add(QByteArrayView relativePath)
-{
+void LogBuilder::Add(QByteArrayView relativePath) {
     m_text += relativePath;
     m_text += "\r\n";
 }

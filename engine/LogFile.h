@@ -35,7 +35,7 @@ public:
     void Clear();
 
 private:
-    QByteArray m_text;               // the file's content; the index points into it
+    QByteArray m_text;  // the file's content; the index points into it
     QSet<QByteArrayView> m_lines;
 };
 

@@ -16,30 +16,25 @@ constexpr qint64 kMaxProjectFileSize = qint64(64) << 20;
 // rows); a count far beyond that would only fill the memory.
 constexpr int kMaxUndescribedRows = 10000;
 
-QString ReadError(const QString& path, const QString& reason)
-{
+QString ReadError(const QString& path, const QString& reason) {
     return QStringLiteral("Couldn't open the project file \"%1\":\n%2").arg(path, reason);
 }
 
-QString WriteError(const QString& path, const QString& reason)
-{
+QString WriteError(const QString& path, const QString& reason) {
     return QStringLiteral("Couldn't save the project file \"%1\":\n%2").arg(path, reason);
 }
 
-QByteArray ItemSection(int index)
-{
+QByteArray ItemSection(int index) {
     return "Item" + QByteArray::number(index);
 }
 
-bool HoldsLineEnd(const QString& text)
-{
+bool HoldsLineEnd(const QString& text) {
     return text.contains(u'\n') || text.contains(u'\r');
 }
 
 }  // namespace
 
-bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& error)
-{
+bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& error) {
     QByteArray content;
     int readError = 0;
     if (!platform::ReadWholeFile(QFile::encodeName(path), kMaxProjectFileSize, content,
@@ -52,8 +47,7 @@ bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& err
 }
 
 bool ParseProjectText(const QByteArray& content, const QString& path, QList<Profile>& profiles,
-                      QString& error)
-{
+                      QString& error) {
     if (content.contains('\0')) {
         error = ReadError(path, QStringLiteral("The file is not a text file."));
         return false;
@@ -81,8 +75,7 @@ bool ParseProjectText(const QByteArray& content, const QString& path, QList<Prof
     return true;
 }
 
-bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QString& error)
-{
+bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QString& error) {
     platform::IniWriter ini;
     ini.BeginSection("General");
     ini.WriteInteger("NumOfItems", static_cast<int>(profiles.size()));

@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "FileIo.h"
 #include "TempName.h"
 #include "WorkerPool.h"
 
@@ -18,49 +19,22 @@ namespace {
 // Copies never carry set-user-ID, set-group-ID or sticky bits.
 constexpr unsigned kCopiedPermissions = 0777;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int Get() const { return m_fd; }
-    bool IsOpen() const { return m_fd >= 0; }
-    // Closes now: a write error that the file system reports only at close is seen.
-    bool Close()
-    {
-        const int fd = std::exchange(m_fd, -1);
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-bool Fail(int& error, int value)
-{
+bool Fail(int& error, int value) {
     error = value;
     return false;
 }
 
-bool SameVersion(const struct stat& before, const struct stat& after)
-{
+bool SameVersion(const struct stat& before, const struct stat& after) {
     return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
            before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;
 }
 
-bool CopyData(int in, int out, qint64 size, int& error)
-{
+bool CopyData(int in, int out, qint64 size, int& error) {
     // The kernel copies without a trip through user space where it can.
     qint64 left = size;
     while (left > 0) {
-        const ssize_t done = ::copy_file_range(in, nullptr, out, nullptr,
-                                               static_cast<size_t>(left), 0);
+        const ssize_t done =
+            ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
         if (done > 0) {
             left -= done;
             continue;
@@ -91,16 +65,8 @@ bool CopyData(int in, int out, qint64 size, int& error)
             }
             return Fail(error, errno);
         }
-        for (ssize_t written = 0; written < got;) {
-            const ssize_t put = ::write(out, buffer.data() + written,
-                                        static_cast<size_t>(got - written));
-            if (put < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return Fail(error, errno);
-            }
-            written += put;
+        if (!WriteAll(out, QByteArrayView(buffer.data(), got), error)) {
+            return false;
         }
     }
 }
@@ -108,8 +74,7 @@ bool CopyData(int in, int out, qint64 size, int& error)
 // Writes a regular file's content, permission bits and times to the new name `target`
 // (which must not exist) in `to`.
 bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
-                   const QByteArray& target, int& error)
-{
+                   const QByteArray& target, int& error) {
     // O_NONBLOCK: a name swapped for a pipe since it was listed must not hang the run.
     Descriptor in(::openat(from.Descriptor(), name.constData(),
                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -151,8 +116,7 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
 }
 
 bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
-                   const Folder& to, const QByteArray& target, int& error)
-{
+                   const Folder& to, const QByteArray& target, int& error) {
     QByteArray content(status.size + 1, Qt::Uninitialized);
     const ssize_t length =
         ::readlinkat(from.Descriptor(), name.constData(), content.data(), content.size());
@@ -176,22 +140,20 @@ bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus
 }
 
 bool WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
-                    const Folder& to, const QByteArray& target, int& error)
-{
+                    const Folder& to, const QByteArray& target, int& error) {
     switch (status.kind) {
-    case EntryKind::File:
-        return WriteFileCopy(from, name, to, target, error);
-    case EntryKind::Link:
-        return WriteLinkCopy(from, name, status, to, target, error);
-    default:
-        return Fail(error, EINVAL);
+        case EntryKind::File:
+            return WriteFileCopy(from, name, to, target, error);
+        case EntryKind::Link:
+            return WriteLinkCopy(from, name, status, to, target, error);
+        default:
+            return Fail(error, EINVAL);
     }
 }
 
 // Renames `temp` to `name` within `folder` unless `name` exists.
 bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
-                     bool isFolder, int& error)
-{
+                     bool isFolder, int& error) {
     const int fd = folder.Descriptor();
     if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_NOREPLACE) == 0) {
         return true;
@@ -218,8 +180,7 @@ bool RemoveTree(const Folder& parent, const QByteArray& name);
 void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
                    const CopyFilter& filter, WorkerPool& pool, int& error);
 
-bool RemoveContent(const Folder& folder)
-{
+bool RemoveContent(const Folder& folder) {
     std::vector<DirEntry> entries;
     int error = 0;
     if (!folder.List(entries, error)) {
@@ -237,8 +198,7 @@ bool RemoveContent(const Folder& folder)
 }
 
 // Removes a temporary folder tree that this program built itself.
-bool RemoveTree(const Folder& parent, const QByteArray& name)
-{
+bool RemoveTree(const Folder& parent, const QByteArray& name) {
     const Folder folder = parent.OpenChild(name);
     if (folder.IsOpen()) {
         RemoveContent(folder);
@@ -247,8 +207,7 @@ bool RemoveTree(const Folder& parent, const QByteArray& name)
 }
 
 bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& filter,
-                       WorkerPool& pool, int& error)
-{
+                       WorkerPool& pool, int& error) {
     std::vector<DirEntry> entries;
     if (!from.List(entries, error)) {
         return false;
@@ -271,15 +230,15 @@ bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& f
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const DirEntry& entry = entries[i];
         switch (entry.status.kind) {
-        case EntryKind::File:
-        case EntryKind::Link:
-            break;
-        case EntryKind::Folder:
-            CopySubFolder(from, entry, to, filter, pool, errors[i]);
-            break;
-        default:  // missing since it was listed, or unreadable
-            errors[i] = entry.status.error != 0 ? entry.status.error : ENOENT;
-            break;
+            case EntryKind::File:
+            case EntryKind::Link:
+                break;
+            case EntryKind::Folder:
+                CopySubFolder(from, entry, to, filter, pool, errors[i]);
+                break;
+            default:  // missing since it was listed, or unreadable
+                errors[i] = entry.status.error != 0 ? entry.status.error : ENOENT;
+                break;
         }
     }
     // A file being written to is left out for the next run, which copies it whole.
@@ -295,8 +254,7 @@ bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& f
 // Makes the folder `entry` of `from` inside `to` and copies its content; its times and
 // permission bits are set last, as writing the content changed them. errno in `error`.
 void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
-                   const CopyFilter& filter, WorkerPool& pool, int& error)
-{
+                   const CopyFilter& filter, WorkerPool& pool, int& error) {
     const Folder source = from.OpenChild(entry.name);
     if (!source.IsOpen()) {
         error = source.Error();
@@ -323,8 +281,7 @@ void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
 }  // namespace
 
 bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, CopyMode mode,
-               int& error)
-{
+               int& error) {
     const EntryStatus status = from.Status(name);
     if (status.kind == EntryKind::Unknown) {
         return Fail(error, status.error);
@@ -346,20 +303,18 @@ bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, Cop
     if (!WriteEntryCopy(from, name, status, to, temp, error)) {
         return false;
     }
-    const bool committed =
-        mode == CopyMode::Overwrite
-            ? (::renameat(to.Descriptor(), temp.constData(), to.Descriptor(),
-                          name.constData()) == 0 ||
-               Fail(error, errno))
-            : RenameNoReplace(to, temp, name, false, error);
+    const bool committed = mode == CopyMode::Overwrite
+                               ? (::renameat(to.Descriptor(), temp.constData(), to.Descriptor(),
+                                             name.constData()) == 0 ||
+                                  Fail(error, errno))
+                               : RenameNoReplace(to, temp, name, false, error);
     if (!committed) {
         ::unlinkat(to.Descriptor(), temp.constData(), 0);
     }
     return committed;
 }
 
-bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error)
-{
+bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
     if (!IsTempName(name)) {
         return Fail(error, EINVAL);
     }
@@ -370,8 +325,7 @@ bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error)
 }
 
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
-                const CopyFilter& filter, int& error)
-{
+                const CopyFilter& filter, int& error) {
     const Folder source = from.OpenChild(name);
     if (!source.IsOpen()) {
         return Fail(error, source.Error());

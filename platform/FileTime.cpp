@@ -5,8 +5,7 @@
 
 namespace kalvex::platform {
 
-PackedTime PackFileTime(std::time_t secondsSinceEpoch)
-{
+PackedTime PackFileTime(std::time_t secondsSinceEpoch) {
     std::tm local{};
     if (localtime_r(&secondsSinceEpoch, &local) == nullptr) {
         return secondsSinceEpoch < 0 ? kFirstPackedTime : kLastPackedTime;
@@ -31,8 +30,7 @@ namespace {
 
 // The locale's long time format without its time-zone part ("t", "tt", ...), which the
 // display leaves out; quoted literals are kept as they are.
-QString WithoutTimeZone(const QString& format)
-{
+QString WithoutTimeZone(const QString& format) {
     QString result;
     bool quoted = false;
     for (const QChar c : format) {
@@ -52,16 +50,13 @@ QString WithoutTimeZone(const QString& format)
 TimeTextFormat::TimeTextFormat(const QLocale& locale)
     : m_locale(locale),
       m_dateFormat(locale.dateFormat(QLocale::ShortFormat)),
-      m_timeFormat(WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)))
-{
-}
+      m_timeFormat(WithoutTimeZone(locale.timeFormat(QLocale::LongFormat))) {}
 
-QString TimeTextFormat::Text(PackedTime packed) const
-{
+QString TimeTextFormat::Text(PackedTime packed) const {
     const QDate date(1980 + static_cast<int>(packed >> 25), static_cast<int>((packed >> 21) & 0xF),
                      static_cast<int>((packed >> 16) & 0x1F));
-    const QTime time(static_cast<int>((packed >> 11) & 0x1F), static_cast<int>((packed >> 5) & 0x3F),
-                     static_cast<int>(packed & 0x1F) * 2);
+    const QTime time(static_cast<int>((packed >> 11) & 0x1F),
+                     static_cast<int>((packed >> 5) & 0x3F), static_cast<int>(packed & 0x1F) * 2);
     const QString dateText = m_locale.toString(date, m_dateFormat);
     if (time == QTime(0, 0)) {
         return dateText;

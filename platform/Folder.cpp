@@ -18,8 +18,7 @@ namespace kalvex::platform {
 
 namespace {
 
-EntryStatus FromStat(const struct stat& st)
-{
+EntryStatus FromStat(const struct stat& st) {
     EntryStatus status;
     if (S_ISREG(st.st_mode)) {
         status.kind = EntryKind::File;
@@ -36,8 +35,7 @@ EntryStatus FromStat(const struct stat& st)
     return status;
 }
 
-EntryStatus FromError(int error)
-{
+EntryStatus FromError(int error) {
     EntryStatus status;
     // A missing component on the way counts as missing too: nothing is there.
     if (error == ENOENT || error == ENOTDIR) {
@@ -53,14 +51,12 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-bool IsAscii(const QByteArray& name)
-{
+bool IsAscii(const QByteArray& name) {
     return std::all_of(name.begin(), name.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char UpperAscii(char c)
-{
+char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
@@ -69,12 +65,9 @@ char UpperAscii(char c)
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_error(other.m_error),
-      m_realPath(std::move(other.m_realPath))
-{
-}
+      m_realPath(std::move(other.m_realPath)) {}
 
-Folder& Folder::operator=(Folder&& other) noexcept
-{
+Folder& Folder::operator=(Folder&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0) {
             ::close(m_fd);
@@ -86,22 +79,19 @@ Folder& Folder::operator=(Folder&& other) noexcept
     return *this;
 }
 
-Folder::~Folder()
-{
+Folder::~Folder() {
     if (m_fd >= 0) {
         ::close(m_fd);
     }
 }
 
-Folder Folder::Failed(int error)
-{
+Folder Folder::Failed(int error) {
     Folder folder;
     folder.m_error = error;
     return folder;
 }
 
-Folder Folder::Open(const QByteArray& path)
-{
+Folder Folder::Open(const QByteArray& path) {
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return Failed(errno);
@@ -115,8 +105,7 @@ Folder Folder::Open(const QByteArray& path)
     return Folder(fd, std::move(realPath));
 }
 
-Folder Folder::OpenChild(const QByteArray& name) const
-{
+Folder Folder::OpenChild(const QByteArray& name) const {
     const int fd =
         ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -125,8 +114,7 @@ Folder Folder::OpenChild(const QByteArray& name) const
     return Folder(fd, m_realPath + name + '/');
 }
 
-EntryStatus Folder::Status(const QByteArray& name) const
-{
+EntryStatus Folder::Status(const QByteArray& name) const {
     struct stat st;
     if (::fstatat(m_fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return FromError(errno);
@@ -134,8 +122,7 @@ EntryStatus Folder::Status(const QByteArray& name) const
     return FromStat(st);
 }
 
-bool Folder::List(std::vector<DirEntry>& entries, int& error) const
-{
+bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
     entries.clear();
     // fdopendir takes the descriptor over, so it gets a fresh one of its own.
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -180,8 +167,7 @@ bool Folder::List(std::vector<DirEntry>& entries, int& error) const
     return true;
 }
 
-int Folder::CountSubFolders() const
-{
+int Folder::CountSubFolders() const {
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return 0;
@@ -205,8 +191,7 @@ int Folder::CountSubFolders() const
     return count;
 }
 
-bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const
-{
+bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const {
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -225,21 +210,18 @@ bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) con
     return false;
 }
 
-bool Folder::TryLock() const
-{
+bool Folder::TryLock() const {
     return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
-bool Folder::SameAs(const Folder& other) const
-{
+bool Folder::SameAs(const Folder& other) const {
     struct stat mine;
     struct stat theirs;
     return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 &&
            mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
-int CompareNames(const QByteArray& a, const QByteArray& b)
-{
+int CompareNames(const QByteArray& a, const QByteArray& b) {
     int byKey = 0;
     if (IsAscii(a) && IsAscii(b)) {
         // The common case, without converting the names.
@@ -260,8 +242,7 @@ int CompareNames(const QByteArray& a, const QByteArray& b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-EntryStatus StatusOf(const QByteArray& path)
-{
+EntryStatus StatusOf(const QByteArray& path) {
     struct stat st;
     if (::lstat(path.constData(), &st) != 0) {
         return FromError(errno);
@@ -269,8 +250,7 @@ EntryStatus StatusOf(const QByteArray& path)
     return FromStat(st);
 }
 
-bool FolderExists(const QString& path)
-{
+bool FolderExists(const QString& path) {
     return !path.isEmpty() && StatusOf(QFile::encodeName(path)).kind == EntryKind::Folder;
 }
 

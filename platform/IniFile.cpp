@@ -10,13 +10,11 @@ namespace {
 
 constexpr qsizetype kMaxValueBytes = 2047;
 
-bool IsBlank(char c)
-{
+bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-QByteArrayView Trimmed(QByteArrayView text)
-{
+QByteArrayView Trimmed(QByteArrayView text) {
     while (!text.isEmpty() && IsBlank(text.front())) {
         text = text.sliced(1);
     }
@@ -26,8 +24,7 @@ QByteArrayView Trimmed(QByteArrayView text)
     return text;
 }
 
-QByteArray LookupKey(QByteArrayView section, QByteArrayView key)
-{
+QByteArray LookupKey(QByteArrayView section, QByteArrayView key) {
     QByteArray result = section.toByteArray().toLower();
     result += '\0';
     result += key.toByteArray().toLower();
@@ -36,8 +33,7 @@ QByteArray LookupKey(QByteArrayView section, QByteArrayView key)
 
 }  // namespace
 
-IniReader::IniReader(QByteArrayView text)
-{
+IniReader::IniReader(QByteArrayView text) {
     QByteArray section;
     bool inSection = false;
     ForEachLine(text, [&](QByteArrayView rawLine) {
@@ -69,8 +65,7 @@ IniReader::IniReader(QByteArrayView text)
     });
 }
 
-std::optional<QByteArray> IniReader::Value(QByteArrayView section, QByteArrayView key) const
-{
+std::optional<QByteArray> IniReader::Value(QByteArrayView section, QByteArrayView key) const {
     const auto found = m_values.constFind(LookupKey(section, key));
     if (found == m_values.constEnd()) {
         return std::nullopt;
@@ -78,8 +73,7 @@ std::optional<QByteArray> IniReader::Value(QByteArrayView section, QByteArrayVie
     return *found;
 }
 
-std::optional<int> ParseIniInteger(QByteArrayView text)
-{
+std::optional<int> ParseIniInteger(QByteArrayView text) {
     bool negative = false;
     if (!text.isEmpty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
@@ -120,8 +114,7 @@ std::optional<int> ParseIniInteger(QByteArrayView text)
     return static_cast<int>(value);
 }
 
-int IniReader::ReadInteger(QByteArrayView section, QByteArrayView key, int fallback) const
-{
+int IniReader::ReadInteger(QByteArrayView section, QByteArrayView key, int fallback) const {
     const std::optional<QByteArray> value = Value(section, key);
     if (!value) {
         return fallback;
@@ -129,8 +122,7 @@ int IniReader::ReadInteger(QByteArrayView section, QByteArrayView key, int fallb
     return ParseIniInteger(*value).value_or(fallback);
 }
 
-bool IniReader::ReadBool(QByteArrayView section, QByteArrayView key, bool fallback) const
-{
+bool IniReader::ReadBool(QByteArrayView section, QByteArrayView key, bool fallback) const {
     const std::optional<QByteArray> value = Value(section, key);
     if (!value) {
         return fallback;
@@ -140,34 +132,29 @@ bool IniReader::ReadBool(QByteArrayView section, QByteArrayView key, bool fallba
 }
 
 QString IniReader::ReadString(QByteArrayView section, QByteArrayView key,
-                              const QString& fallback) const
-{
+                              const QString& fallback) const {
     const std::optional<QByteArray> value = Value(section, key);
     return value ? QString::fromLocal8Bit(*value) : fallback;
 }
 
-void IniWriter::BeginSection(QByteArrayView name)
-{
+void IniWriter::BeginSection(QByteArrayView name) {
     m_text += '[';
     m_text += name;
     m_text += "]\r\n";
 }
 
-void IniWriter::WriteString(QByteArrayView key, const QString& value)
-{
+void IniWriter::WriteString(QByteArrayView key, const QString& value) {
     m_text += key;
     m_text += '=';
     m_text += value.toLocal8Bit();
     m_text += "\r\n";
 }
 
-void IniWriter::WriteInteger(QByteArrayView key, int value)
-{
+void IniWriter::WriteInteger(QByteArrayView key, int value) {
     WriteString(key, QString::number(value));
 }
 
-void IniWriter::WriteBool(QByteArrayView key, bool value)
-{
+void IniWriter::WriteBool(QByteArrayView key, bool value) {
     WriteString(key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

@@ -1,5 +1,6 @@
 #include "SafeWrite.h"
 
+#include "FileIo.h"
 #include "TempName.h"
 
 #include <cerrno>
@@ -14,15 +15,13 @@ namespace kalvex::platform {
 
 namespace {
 
-bool Fail(int& error, int value)
-{
+bool Fail(int& error, int value) {
     error = value;
     return false;
 }
 
 // The file a link leads to, so that saving through a link keeps the link.
-QByteArray ResolveLink(const QByteArray& path)
-{
+QByteArray ResolveLink(const QByteArray& path) {
     struct stat st;
     if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
         return path;
@@ -32,27 +31,10 @@ QByteArray ResolveLink(const QByteArray& path)
     return real ? QByteArray(real.get()) : path;
 }
 
-bool WriteAll(int fd, const QByteArray& data, int& error)
-{
-    for (qsizetype written = 0; written < data.size();) {
-        const ssize_t put =
-            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail(error, errno);
-        }
-        written += put;
-    }
-    return true;
-}
-
 // Writes `content` under the name `name` of the folder `dirFd`; a link there is followed for
 // the checks or not, as the caller wants (the rename always replaces the name itself).
 bool ReplaceIn(int dirFd, const QByteArray& name, const QByteArray& content, int& error,
-               bool followLink)
-{
+               bool followLink) {
     struct stat existing;
     const int statFlags = followLink ? 0 : AT_SYMLINK_NOFOLLOW;
     const bool exists = ::fstatat(dirFd, name.constData(), &existing, statFlags) == 0;
@@ -91,8 +73,7 @@ bool ReplaceIn(int dirFd, const QByteArray& name, const QByteArray& content, int
 
 }  // namespace
 
-bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int& error)
-{
+bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int& error) {
     const QByteArray target = ResolveLink(path);
     if (target.isEmpty() || target.endsWith('/')) {
         return Fail(error, target.isEmpty() ? ENOENT : EISDIR);
@@ -107,8 +88,7 @@ bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int&
 }
 
 bool WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name, const QByteArray& content,
-                           int& error)
-{
+                           int& error) {
     return ReplaceIn(folder.Descriptor(), name, content, error, false);
 }
 

@@ -8,8 +8,7 @@
 
 namespace kalvex::platform {
 
-void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView line)>& line)
-{
+void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView line)>& line) {
     const qsizetype zero = text.indexOf('\0');
     if (zero >= 0) {
         text = text.first(zero);
@@ -31,8 +30,7 @@ void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView li
 
 namespace {
 
-bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error)
-{
+bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error) {
     if (fd < 0) {
         error = errno;
         return false;
@@ -78,15 +76,13 @@ bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error)
 
 }  // namespace
 
-bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error)
-{
-    return ReadOpened(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), maxSize,
-                      content, error);
+bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error) {
+    return ReadOpened(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), maxSize, content,
+                      error);
 }
 
 bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
-                     QByteArray& content, int& error)
-{
+                     QByteArray& content, int& error) {
     return ReadOpened(::openat(folder.Descriptor(), name.constData(),
                                O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW),
                       maxSize, content, error);

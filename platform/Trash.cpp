@@ -1,5 +1,7 @@
 #include "Trash.h"
 
+#include "FileIo.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QUrl>
@@ -15,8 +17,7 @@ namespace kalvex::platform {
 
 namespace {
 
-bool Fail(int& error, int value)
-{
+bool Fail(int& error, int value) {
     error = value;
     return false;
 }
@@ -28,14 +29,12 @@ struct TrashFolder {
     QByteArray topDir;  // empty for the home trash, whose info holds absolute paths
 };
 
-bool MakeFolder(const QByteArray& path)
-{
+bool MakeFolder(const QByteArray& path) {
     return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 // Opens `path`/files and `path`/info, making them (and `path`) where they are missing.
-bool OpenTrashAt(const QByteArray& path, TrashFolder& trash, int& error)
-{
+bool OpenTrashAt(const QByteArray& path, TrashFolder& trash, int& error) {
     if (!MakeFolder(path) || !MakeFolder(path + "/files") || !MakeFolder(path + "/info")) {
         return Fail(error, errno);
     }
@@ -51,8 +50,7 @@ bool OpenTrashAt(const QByteArray& path, TrashFolder& trash, int& error)
     return true;
 }
 
-QByteArray HomeTrashPath()
-{
+QByteArray HomeTrashPath() {
     QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     if (dataHome.isEmpty() || !dataHome.startsWith('/')) {
         const QByteArray home = qgetenv("HOME");
@@ -64,8 +62,7 @@ QByteArray HomeTrashPath()
     return dataHome + "/Trash";
 }
 
-bool MakeParents(const QByteArray& path)
-{
+bool MakeParents(const QByteArray& path) {
     for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1)) {
         if (!MakeFolder(path.left(slash))) {
             return false;
@@ -74,16 +71,14 @@ bool MakeParents(const QByteArray& path)
     return true;
 }
 
-dev_t DeviceOf(const QByteArray& path, bool& ok)
-{
+dev_t DeviceOf(const QByteArray& path, bool& ok) {
     struct stat st;
     ok = ::stat(path.constData(), &st) == 0;
     return ok ? st.st_dev : 0;
 }
 
 // The mount point that holds `realPath` (an absolute path without links).
-QByteArray TopDirectory(const QByteArray& realPath, dev_t device)
-{
+QByteArray TopDirectory(const QByteArray& realPath, dev_t device) {
     QByteArray top = realPath;
     while (top.size() > 1) {
         const qsizetype slash = top.lastIndexOf('/', top.endsWith('/') ? top.size() - 2 : -1);
@@ -102,8 +97,7 @@ QByteArray TopDirectory(const QByteArray& realPath, dev_t device)
 
 // The trash of the file system mounted at `top`: $top/.Trash/$uid when the administrator
 // made a shared .Trash (a real folder with the sticky bit), else $top/.Trash-$uid.
-bool OpenTopTrash(const QByteArray& top, TrashFolder& trash, int& error)
-{
+bool OpenTopTrash(const QByteArray& top, TrashFolder& trash, int& error) {
     const QByteArray base = top == "/" ? QByteArray() : top;
     const QByteArray uid = QByteArray::number(::getuid());
     struct stat st;
@@ -132,8 +126,7 @@ bool OpenTopTrash(const QByteArray& top, TrashFolder& trash, int& error)
     return true;
 }
 
-bool FindTrash(dev_t device, const QByteArray& realPath, TrashFolder& trash, int& error)
-{
+bool FindTrash(dev_t device, const QByteArray& realPath, TrashFolder& trash, int& error) {
     const QByteArray home = HomeTrashPath();
     if (!home.isEmpty() && MakeParents(home)) {
         bool ok = false;
@@ -145,34 +138,16 @@ bool FindTrash(dev_t device, const QByteArray& realPath, TrashFolder& trash, int
     return OpenTopTrash(TopDirectory(realPath, device), trash, error);
 }
 
-QByteArray TrashInfo(const QByteArray& path)
-{
+QByteArray TrashInfo(const QByteArray& path) {
     const QByteArray date =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1();
     return "[Trash Info]\nPath=" + QUrl::toPercentEncoding(QString::fromLocal8Bit(path), "/") +
            "\nDeletionDate=" + date + "\n";
 }
 
-bool WriteAll(int fd, const QByteArray& data)
-{
-    for (qsizetype written = 0; written < data.size();) {
-        const ssize_t put =
-            ::write(fd, data.constData() + written, static_cast<size_t>(data.size() - written));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        written += put;
-    }
-    return true;
-}
-
 }  // namespace
 
-bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error)
-{
+bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
     struct stat st;
     if (::fstatat(parent.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return Fail(error, errno);
@@ -191,8 +166,7 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error)
     }
     // The info file is made first and exclusively: it reserves the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
-        const QByteArray trashName =
-            attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
+        const QByteArray trashName = attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
         const QByteArray infoName = trashName + ".trashinfo";
         const int fd = ::openat(trash.info.Descriptor(), infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -202,12 +176,11 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error)
             }
             return Fail(error, errno);
         }
-        const bool written = WriteAll(fd, TrashInfo(infoPath));
-        const int writeError = errno;
-        const bool closed = ::close(fd) == 0;
-        if (!written || !closed) {
+        Descriptor info(fd);
+        int writeError = 0;
+        if (!WriteAll(info.Get(), TrashInfo(infoPath), writeError) || !info.Close()) {
             ::unlinkat(trash.info.Descriptor(), infoName.constData(), 0);
-            return Fail(error, written ? errno : writeError);
+            return Fail(error, writeError != 0 ? writeError : errno);
         }
         if (::renameat2(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
                         trashName.constData(), RENAME_NOREPLACE) == 0) {
@@ -220,8 +193,8 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error)
             if (::fstatat(trash.files.Descriptor(), trashName.constData(), &existing,
                           AT_SYMLINK_NOFOLLOW) == 0) {
                 renameError = EEXIST;
-            } else if (::renameat(parent.Descriptor(), name.constData(),
-                                  trash.files.Descriptor(), trashName.constData()) == 0) {
+            } else if (::renameat(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
+                                  trashName.constData()) == 0) {
                 return true;
             } else {
                 renameError = errno;

@@ -4,16 +4,14 @@
 
 namespace kalvex::platform {
 
-WorkerPool::WorkerPool(unsigned helpers)
-{
+WorkerPool::WorkerPool(unsigned helpers) {
     m_threads.reserve(helpers);
     for (unsigned i = 0; i < helpers; ++i) {
         m_threads.emplace_back([this] { HelperLoop(); });
     }
 }
 
-WorkerPool::~WorkerPool()
-{
+WorkerPool::~WorkerPool() {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
@@ -24,14 +22,12 @@ WorkerPool::~WorkerPool()
     }
 }
 
-unsigned WorkerPool::DefaultHelpers()
-{
+unsigned WorkerPool::DefaultHelpers() {
     const unsigned cores = std::thread::hardware_concurrency();
     return std::min(cores > 1 ? cores - 1 : 0u, 3u);
 }
 
-void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t)>& work)
-{
+void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t)>& work) {
     // Few items are quicker done than handed over.
     if (m_threads.empty() || count < 4) {
         for (std::size_t i = 0; i < count; ++i) {
@@ -54,8 +50,7 @@ void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t
     m_work = nullptr;
 }
 
-void WorkerPool::TakeItems()
-{
+void WorkerPool::TakeItems() {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (m_work != nullptr && m_next < m_count) {
         const std::size_t item = m_next++;
@@ -69,8 +64,7 @@ void WorkerPool::TakeItems()
     }
 }
 
-void WorkerPool::HelperLoop()
-{
+void WorkerPool::HelperLoop() {
     unsigned seen = 0;
     for (;;) {
         {

@@ -12,8 +12,7 @@ namespace {
 int g_pipe[2] = {-1, -1};
 }  // namespace
 
-SignalRelay::SignalRelay(QObject* parent) : QObject(parent)
-{
+SignalRelay::SignalRelay(QObject* parent) : QObject(parent) {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
@@ -27,8 +26,7 @@ SignalRelay::SignalRelay(QObject* parent) : QObject(parent)
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-SignalRelay::~SignalRelay()
-{
+SignalRelay::~SignalRelay() {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     m_notifier.reset();
@@ -40,14 +38,12 @@ SignalRelay::~SignalRelay()
     }
 }
 
-void SignalRelay::OnSignal(int)
-{
+void SignalRelay::OnSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
 
-void SignalRelay::Drain()
-{
+void SignalRelay::Drain() {
     char buffer[64];
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }

@@ -4,8 +4,7 @@ namespace kalvex {
 
 namespace {
 
-std::optional<int> ParseIndex(const QString& text)
-{
+std::optional<int> ParseIndex(const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok || text.startsWith(u'+')) {
@@ -16,8 +15,7 @@ std::optional<int> ParseIndex(const QString& text)
 
 }  // namespace
 
-std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QString& error)
-{
+std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QString& error) {
     SyncOptions options;
     bool listWanted = false;
     bool helpWanted = false;
@@ -89,8 +87,7 @@ std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QStrin
     return options;
 }
 
-QString SyncHelpText()
-{
+QString SyncHelpText() {
     return QStringLiteral(
         "Usage: kalvex-sync [OPTIONS] PROJECT\n"
         "Synchronises the folder pairs of a Kalvex project (.kvx) in both directions,\n"

@@ -16,7 +16,7 @@ struct SyncOptions {
     Answer missingLogAnswer = Answer::Ask;
     bool allowEmptySide = false;  // answer Yes when one side is empty but the log lists entries
     std::optional<int> item;      // --item N: run only the profile at index N
-    QString project;          // exactly as given
+    QString project;              // exactly as given
 };
 
 // Parses the arguments after the program name. Returns nothing, with a message in `error`,

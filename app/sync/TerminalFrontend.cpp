@@ -13,13 +13,11 @@ namespace {
 constexpr int kBarWidth = 20;
 constexpr qint64 kRedrawMilliseconds = 100;
 
-void Put(FILE* stream, const QByteArray& bytes)
-{
+void Put(FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-int TerminalColumns()
-{
+int TerminalColumns() {
     winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         return size.ws_col;
@@ -30,36 +28,31 @@ int TerminalColumns()
 }  // namespace
 
 TerminalFrontend::TerminalFrontend(QList<Profile> profiles, const SyncOptions& options)
-    : m_profiles(std::move(profiles)), m_options(options), m_progressShown(::isatty(STDERR_FILENO))
-{
-}
+    : m_profiles(std::move(profiles)),
+      m_options(options),
+      m_progressShown(::isatty(STDERR_FILENO)) {}
 
-int TerminalFrontend::ProfileCount()
-{
+int TerminalFrontend::ProfileCount() {
     return static_cast<int>(m_profiles.size());
 }
 
-std::optional<Profile> TerminalFrontend::ProfileAt(int index)
-{
+std::optional<Profile> TerminalFrontend::ProfileAt(int index) {
     if (index < 0 || index >= m_profiles.size()) {
         return std::nullopt;
     }
     return m_profiles[index];
 }
 
-int TerminalFrontend::SelectedProfile()
-{
+int TerminalFrontend::SelectedProfile() {
     const int item = m_options.item.value_or(-1);
     return item >= 0 && item < m_profiles.size() ? item : -1;
 }
 
-QString TerminalFrontend::ProjectFileName()
-{
+QString TerminalFrontend::ProjectFileName() {
     return m_options.project;
 }
 
-void TerminalFrontend::BeginProfile(const QString& profileName, int topLevelFolders)
-{
+void TerminalFrontend::BeginProfile(const QString& profileName, int topLevelFolders) {
     m_profileName = profileName;
     m_progressMaximum = topLevelFolders;
     m_progressPosition = 0;
@@ -67,8 +60,7 @@ void TerminalFrontend::BeginProfile(const QString& profileName, int topLevelFold
     DrawProgress(true);
 }
 
-void TerminalFrontend::ShowFolder(const QString& currentFolder, bool topLevel)
-{
+void TerminalFrontend::ShowFolder(const QString& currentFolder, bool topLevel) {
     m_folder = currentFolder;
     if (topLevel && m_progressPosition < m_progressMaximum) {
         ++m_progressPosition;
@@ -76,8 +68,7 @@ void TerminalFrontend::ShowFolder(const QString& currentFolder, bool topLevel)
     DrawProgress(false);
 }
 
-void TerminalFrontend::AddLogRow(const LogRow& row)
-{
+void TerminalFrontend::AddLogRow(const LogRow& row) {
     QByteArray line = "  " + row.fileName;
     line += '\t';
     line += row.timeA.toLocal8Bit();
@@ -89,16 +80,14 @@ void TerminalFrontend::AddLogRow(const LogRow& row)
     WriteRow(line);
 }
 
-void TerminalFrontend::FinishRun(bool allProfilesCompleted)
-{
+void TerminalFrontend::FinishRun(bool allProfilesCompleted) {
     m_completed = allProfilesCompleted;
     ClearProgress();
     Put(stdout, QByteArray(QString::fromUtf16(kDoneRowCaption).toLocal8Bit() + '\n'));
     std::fflush(stdout);
 }
 
-Answer TerminalFrontend::MessageBox(const EngineMessage& message)
-{
+Answer TerminalFrontend::MessageBox(const EngineMessage& message) {
     ClearProgress();
     std::fflush(stdout);
     Put(stderr, (message.caption + QStringLiteral(": ") + message.text).toLocal8Bit());
@@ -112,8 +101,7 @@ Answer TerminalFrontend::MessageBox(const EngineMessage& message)
     return answer;
 }
 
-Answer TerminalFrontend::AnswerOf(MessageTopic topic)
-{
+Answer TerminalFrontend::AnswerOf(MessageTopic topic) {
     if (topic == MessageTopic::MissingLog &&
         m_options.missingLogAnswer != SyncOptions::Answer::Ask) {
         return m_options.missingLogAnswer == SyncOptions::Answer::Yes ? Answer::Yes : Answer::No;
@@ -125,8 +113,7 @@ Answer TerminalFrontend::AnswerOf(MessageTopic topic)
     return ::isatty(STDIN_FILENO) ? AskOnTerminal() : Answer::No;
 }
 
-Answer TerminalFrontend::AskOnTerminal()
-{
+Answer TerminalFrontend::AskOnTerminal() {
     Put(stderr, " [y/N] ");
     std::fflush(stderr);
     QByteArray reply;
@@ -154,8 +141,7 @@ Answer TerminalFrontend::AskOnTerminal()
     return word == "y" || word == "yes" ? Answer::Yes : Answer::No;
 }
 
-void TerminalFrontend::WriteRow(const QByteArray& line)
-{
+void TerminalFrontend::WriteRow(const QByteArray& line) {
     const bool redraw = m_progressDrawn;
     ClearProgress();
     Put(stdout, line);
@@ -165,8 +151,7 @@ void TerminalFrontend::WriteRow(const QByteArray& line)
     }
 }
 
-void TerminalFrontend::ClearProgress()
-{
+void TerminalFrontend::ClearProgress() {
     if (m_progressDrawn) {
         Put(stderr, "\r\033[K");
         std::fflush(stderr);
@@ -174,8 +159,7 @@ void TerminalFrontend::ClearProgress()
     }
 }
 
-void TerminalFrontend::DrawProgress(bool force)
-{
+void TerminalFrontend::DrawProgress(bool force) {
     if (!m_progressShown || m_profileName.isNull()) {
         return;
     }

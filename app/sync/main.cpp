@@ -16,20 +16,17 @@ namespace {
 constexpr int kExitIncomplete = 1;
 constexpr int kExitUsage = 2;
 
-void PrintTo(FILE* stream, const QString& text)
-{
+void PrintTo(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-int UsageError(const QString& message)
-{
+int UsageError(const QString& message) {
     PrintTo(stderr, QStringLiteral("kalvex-sync: %1\nTry 'kalvex-sync --help'.\n").arg(message));
     return kExitUsage;
 }
 
-void PrintProfiles(const QList<kalvex::Profile>& profiles)
-{
+void PrintProfiles(const QList<kalvex::Profile>& profiles) {
     for (qsizetype i = 0; i < profiles.size(); ++i) {
         const kalvex::Profile& profile = profiles[i];
         PrintTo(stdout, QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
@@ -41,8 +38,7 @@ void PrintProfiles(const QList<kalvex::Profile>& profiles)
 
 }  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kalvex-sync"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KALVEX_VERSION_TEXT));
@@ -54,15 +50,15 @@ int main(int argc, char* argv[])
         return UsageError(error);
     }
     switch (options->command) {
-    case kalvex::SyncOptions::Command::Help:
-        PrintTo(stdout, kalvex::SyncHelpText());
-        return 0;
-    case kalvex::SyncOptions::Command::Version:
-        PrintTo(stdout, QStringLiteral("kalvex-sync " KALVEX_VERSION_TEXT "\n"));
-        return 0;
-    case kalvex::SyncOptions::Command::List:
-    case kalvex::SyncOptions::Command::Run:
-        break;
+        case kalvex::SyncOptions::Command::Help:
+            PrintTo(stdout, kalvex::SyncHelpText());
+            return 0;
+        case kalvex::SyncOptions::Command::Version:
+            PrintTo(stdout, QStringLiteral("kalvex-sync " KALVEX_VERSION_TEXT "\n"));
+            return 0;
+        case kalvex::SyncOptions::Command::List:
+        case kalvex::SyncOptions::Command::Run:
+            break;
     }
 
     if (!QFileInfo(options->project).isFile()) {

@@ -1,5 +1,5 @@
-// The test program's own copy_file_range, fdopendir and fstatat: the platform layer's calls land here
-// first, so a test can make one file's copy fail or change under it, or one folder fail to
+// The test program's own copy_file_range, fdopendir and fstatat: the platform layer's calls land
+// here first, so a test can make one file's copy fail or change under it, or one folder fail to
 // list, as a failing disk or a program writing at the same moment would.
 #include "CopyFaults.h"
 
@@ -23,28 +23,25 @@ QByteArray g_fileName;
 // The fault to inject for a call on `fd`, when its path ends in the chosen name.
 CopyFault FaultFor(int fd, QByteArray* path = nullptr);
 
-QByteArray PathOf(int fd)
-{
+QByteArray PathOf(int fd) {
     char path[4096];
     const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
     const ssize_t length = ::readlink(link.constData(), path, sizeof path);
     return length > 0 ? QByteArray(path, length) : QByteArray();
 }
 
-CopyFault FaultFor(int fd, QByteArray* path)
-{
+CopyFault FaultFor(int fd, QByteArray* path) {
     const QByteArray found = PathOf(fd);
     if (path != nullptr) {
         *path = found;
     }
     return g_fault != CopyFault::None && found.endsWith('/' + g_fileName) ? g_fault
-                                                                        : CopyFault::None;
+                                                                          : CopyFault::None;
 }
 
 }  // namespace
 
-void SetCopyFault(CopyFault fault, const QByteArray& fileName)
-{
+void SetCopyFault(CopyFault fault, const QByteArray& fileName) {
     const std::lock_guard<std::mutex> guard(g_lock);
     g_fault = fault;
     g_fileName = fileName;
@@ -53,8 +50,7 @@ void SetCopyFault(CopyFault fault, const QByteArray& fileName)
 }  // namespace kalvex::test
 
 extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset,
-                                   size_t length, unsigned int flags)
-{
+                                   size_t length, unsigned int flags) {
     using Real = ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned int);
     static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "copy_file_range"));
     kalvex::test::CopyFault fault = kalvex::test::CopyFault::None;
@@ -75,8 +71,7 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
     return real(in, inOffset, out, outOffset, length, flags);
 }
 
-extern "C" DIR* fdopendir(int fd)
-{
+extern "C" DIR* fdopendir(int fd) {
     using Real = DIR* (*)(int);
     static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fdopendir"));
     bool fail = false;
@@ -91,8 +86,7 @@ extern "C" DIR* fdopendir(int fd)
     return real(fd);
 }
 
-extern "C" int fstatat(int dirFd, const char* name, struct stat* status, int flags)
-{
+extern "C" int fstatat(int dirFd, const char* name, struct stat* status, int flags) {
     using Real = int (*)(int, const char*, struct stat*, int);
     static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fstatat"));
     bool fail = false;

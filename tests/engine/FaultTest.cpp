@@ -9,7 +9,6 @@
 #include "platform/Folder.h"
 
 #include <QDir>
-#include <QDirIterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,24 +17,12 @@
 namespace kalvex::test {
 namespace {
 
-QStringList Leftovers(const QString& root)
-{
-    QStringList found;
-    QDirIterator it(root, {".kvx~*"}, QDir::AllEntries | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        found << it.next();
-    }
-    return found;
-}
-
 class FaultTest : public SyncFixture {
 protected:
     ~FaultTest() override { SetCopyFault(CopyFault::None); }
 };
 
-TEST_F(FaultTest, FileThatChangesWhileCopiedIsNotCommitted)
-{
+TEST_F(FaultTest, FileThatChangesWhileCopiedIsNotCommitted) {
     box.Make("A", {{"f", "new", 60}, {"same", "s"}});
     box.Make("B", {{"f", "old", 0}, {"same", "s"}});
     WriteLog({"f", "same"});
@@ -44,7 +31,7 @@ TEST_F(FaultTest, FileThatChangesWhileCopiedIsNotCommitted)
     EXPECT_EQ(frontend.messages,
               (QStringList{"Error!: Failed to copy: f", "Error!: Failed to copy: f"}));
     EXPECT_EQ(SideB(), (QStringList{"f=old@0", "same=s@0"}));
-    EXPECT_TRUE(Leftovers(box.Path()).isEmpty());
+    EXPECT_TRUE(box.Leftovers().isEmpty());
 
     SetCopyFault(CopyFault::None);
     frontend.messages.clear();
@@ -53,8 +40,7 @@ TEST_F(FaultTest, FileThatChangesWhileCopiedIsNotCommitted)
     EXPECT_EQ(SideB(), SideA());
 }
 
-TEST_F(FaultTest, ReadErrorLeavesNoPartialFileAndTheNameUnlisted)
-{
+TEST_F(FaultTest, ReadErrorLeavesNoPartialFileAndTheNameUnlisted) {
     box.Make("A", {{"bad", QByteArray(100000, 'b')}, {"good", "g"}});
     WriteLog({});
     SetCopyFault(CopyFault::ReadError, "bad");
@@ -62,11 +48,10 @@ TEST_F(FaultTest, ReadErrorLeavesNoPartialFileAndTheNameUnlisted)
     EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to copy: bad"});
     EXPECT_EQ(SideB(), QStringList{"good=g@0"});
     EXPECT_EQ(Log(), QByteArray("good\r\n"));
-    EXPECT_TRUE(Leftovers(box.Path()).isEmpty());
+    EXPECT_TRUE(box.Leftovers().isEmpty());
 }
 
-TEST_F(FaultTest, FolderThatCannotBeListedIsReportedAndNothingBelowItIsDeleted)
-{
+TEST_F(FaultTest, FolderThatCannotBeListedIsReportedAndNothingBelowItIsDeleted) {
     box.Make("A", {{"d/"}, {"d/x", "x"}, {"keep", "k"}});
     box.Make("B", {{"d/"}, {"keep", "k"}});
     // B lost d\x since the last run, but A's d cannot be listed now.
@@ -78,8 +63,7 @@ TEST_F(FaultTest, FolderThatCannotBeListedIsReportedAndNothingBelowItIsDeleted)
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
-TEST_F(FaultTest, EntryWhoseStatusCannotBeReadIsNeitherCopiedNorDeleted)
-{
+TEST_F(FaultTest, EntryWhoseStatusCannotBeReadIsNeitherCopiedNorDeleted) {
     box.Make("A", {{"new", "a"}, {"listed", "l"}, {"keep", "k"}});
     box.Make("B", {{"new", "b"}, {"listed", "l"}, {"keep", "k"}});
     // Both names are there in B, but B cannot tell what they are: each pass reports it.
@@ -100,8 +84,7 @@ TEST_F(FaultTest, EntryWhoseStatusCannotBeReadIsNeitherCopiedNorDeleted)
     EXPECT_FALSE(Log().contains("listed"));  // not listed while it cannot be seen
 }
 
-TEST_F(FaultTest, LogFileTooLargeToBeOneIsTakenAsMissing)
-{
+TEST_F(FaultTest, LogFileTooLargeToBeOneIsTakenAsMissing) {
     box.Make("A", {{"a", "1"}});
     box.Make("B", {{"b", "2"}});
     QFile log(box.Path("A/kvx_proj.log"));
@@ -115,8 +98,7 @@ TEST_F(FaultTest, LogFileTooLargeToBeOneIsTakenAsMissing)
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
-TEST_F(FaultTest, FullDiskDuringACopyKeepsTheOldFile)
-{
+TEST_F(FaultTest, FullDiskDuringACopyKeepsTheOldFile) {
     box.Make("A", {{"big", QByteArray(2 << 20, 'n'), 60}, {"small", "s", 60}});
     const SmallFileSystem disk(box.Path("B"), 1 << 20);
     if (!disk.Mounted()) {
@@ -127,11 +109,10 @@ TEST_F(FaultTest, FullDiskDuringACopyKeepsTheOldFile)
     RunToEnd(frontend);
     EXPECT_TRUE(frontend.messages.contains("Error!: Failed to copy: big"));
     EXPECT_EQ(SideB(), (QStringList{"big=old@0", "small=s@60"}));
-    EXPECT_TRUE(Leftovers(box.Path()).isEmpty());
+    EXPECT_TRUE(box.Leftovers().isEmpty());
 }
 
-TEST_F(FaultTest, FullDiskDuringTheLogWriteLeavesNoHalfLogAndTheNextRunAsks)
-{
+TEST_F(FaultTest, FullDiskDuringTheLogWriteLeavesNoHalfLogAndTheNextRunAsks) {
     const SmallFileSystem disk(box.Path("A"), 256 << 10);
     if (!disk.Mounted()) {
         GTEST_SKIP() << "cannot mount a small file system here (needs root and tmpfs)";
@@ -149,7 +130,7 @@ TEST_F(FaultTest, FullDiskDuringTheLogWriteLeavesNoHalfLogAndTheNextRunAsks)
     EXPECT_TRUE(frontend.completed);
     EXPECT_TRUE(frontend.messages.isEmpty());
     EXPECT_EQ(Log(), QByteArray("(none)"));
-    EXPECT_TRUE(Leftovers(box.Path()).isEmpty());
+    EXPECT_TRUE(box.Leftovers().isEmpty());
 
     QFile::remove(box.Path("A/filler"));
     frontend.answers = {Answer::No};
@@ -158,8 +139,7 @@ TEST_F(FaultTest, FullDiskDuringTheLogWriteLeavesNoHalfLogAndTheNextRunAsks)
     EXPECT_TRUE(frontend.messages.value(0).startsWith("Confirmation: Couldn't find the previous"));
 }
 
-TEST_F(FaultTest, FullDiskDuringAProjectSaveKeepsTheOldProject)
-{
+TEST_F(FaultTest, FullDiskDuringAProjectSaveKeepsTheOldProject) {
     box.Make("docs", {});
     const SmallFileSystem disk(box.Path("docs"), 64 << 10);
     if (!disk.Mounted()) {
@@ -178,11 +158,10 @@ TEST_F(FaultTest, FullDiskDuringAProjectSaveKeepsTheOldProject)
     QList<Profile> read;
     ASSERT_TRUE(ReadProjectFile(box.Path("docs/p.kvx"), read, error));
     EXPECT_EQ(read, old);
-    EXPECT_TRUE(Leftovers(box.Path("docs")).isEmpty());
+    EXPECT_TRUE(box.Leftovers("docs").isEmpty());
 }
 
-TEST_F(FaultTest, ReadOnlyTargetIsTriedInBothPassesAndLeftAlone)
-{
+TEST_F(FaultTest, ReadOnlyTargetIsTriedInBothPassesAndLeftAlone) {
     box.Make("A", {{"f", "new", 60}});
     box.Make("B", {{"f", "old", 0}});
     ::chmod(box.NativePath("B/f").constData(), 0444);
@@ -196,8 +175,7 @@ TEST_F(FaultTest, ReadOnlyTargetIsTriedInBothPassesAndLeftAlone)
     EXPECT_EQ(Log(), QByteArray("f\r\n"));
 }
 
-TEST_F(FaultTest, FileReplacedByAFolderBetweenRunsTouchesNeitherSide)
-{
+TEST_F(FaultTest, FileReplacedByAFolderBetweenRunsTouchesNeitherSide) {
     box.Make("A", {{"x/"}, {"x/inside", "i"}});
     box.Make("B", {{"x", "the old file"}});
     WriteLog({"x"});
@@ -207,8 +185,7 @@ TEST_F(FaultTest, FileReplacedByAFolderBetweenRunsTouchesNeitherSide)
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
-TEST_F(FaultTest, FolderSwappedForALinkDuringTheRunLeadsNowhere)
-{
+TEST_F(FaultTest, FolderSwappedForALinkDuringTheRunLeadsNowhere) {
     box.Make("outside", {{"victim", "must stay"}});
     box.Make("A", {{"d/"}, {"d/victim", "v"}, {"keep", "k"}});
     box.Make("B", {{"d/"}, {"keep", "k"}});
@@ -230,8 +207,7 @@ TEST_F(FaultTest, FolderSwappedForALinkDuringTheRunLeadsNowhere)
 // Builds a chain of `levels` folders of 120-byte names below `root` with a file at the
 // bottom, one component at a time (the whole path is far beyond PATH_MAX); returns the
 // file's relative path with backslashes.
-QByteArray MakeDeepChain(const QString& root, int levels)
-{
+QByteArray MakeDeepChain(const QString& root, int levels) {
     int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
     QByteArray relative;
     for (int level = 0; level < levels; ++level) {
@@ -247,8 +223,7 @@ QByteArray MakeDeepChain(const QString& root, int levels)
     return relative + "bottom.txt";
 }
 
-bool DeepChainHasItsFile(const QString& root, int levels)
-{
+bool DeepChainHasItsFile(const QString& root, int levels) {
     int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
     for (int level = 0; level < levels && fd >= 0; ++level) {
         const QByteArray name(120, static_cast<char>('a' + level % 26));
@@ -263,8 +238,7 @@ bool DeepChainHasItsFile(const QString& root, int levels)
 }
 
 // Removes such a chain again: recursive removal by full path cannot reach its bottom.
-void RemoveDeepChain(const QString& root, int levels)
-{
+void RemoveDeepChain(const QString& root, int levels) {
     std::vector<int> fds{::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY)};
     for (int level = 0; level < levels && fds.back() >= 0; ++level) {
         const QByteArray name(120, static_cast<char>('a' + level % 26));
@@ -281,8 +255,7 @@ void RemoveDeepChain(const QString& root, int levels)
     ::close(fds[0]);
 }
 
-TEST_F(FaultTest, HostileNamesAreCopiedByteForByte)
-{
+TEST_F(FaultTest, HostileNamesAreCopiedByteForByte) {
     const QByteArray invalidUtf8("bad-\xff\xfe-name");
     const QByteArray longName(255, 'L');
     box.Make("A", {{"  spaces at both ends  ", "s"}, {"deep/"}});

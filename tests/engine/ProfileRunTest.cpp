@@ -13,16 +13,14 @@ const QString kMissingLog = QStringLiteral(
 
 class ProfileRunTest : public SyncFixture {
 protected:
-    void AddProfile(const QString& name, const QString& a, const QString& b, bool checked = true)
-    {
+    void AddProfile(const QString& name, const QString& a, const QString& b, bool checked = true) {
         box.Make(a, {});
         box.Make(b, {});
         frontend.profiles.append(Profile{checked, name, box.Path(a), box.Path(b)});
     }
 };
 
-TEST_F(ProfileRunTest, MissingFoldersAreNamedInTheOrderAThenB)
-{
+TEST_F(ProfileRunTest, MissingFoldersAreNamedInTheOrderAThenB) {
     const QString missing = box.Path("nowhere");
     frontend.profiles = {Profile{true, "both", missing + "A", missing + "B"}};
     RunToEnd(frontend);
@@ -38,8 +36,7 @@ TEST_F(ProfileRunTest, MissingFoldersAreNamedInTheOrderAThenB)
               QStringList{"Error!: Couldn't find the parent folder:" + missing + "B/"});
 }
 
-TEST_F(ProfileRunTest, EmptyFolderPathNeverMeansTheRootOfTheFileSystem)
-{
+TEST_F(ProfileRunTest, EmptyFolderPathNeverMeansTheRootOfTheFileSystem) {
     box.Make("B", {{"f", "x"}});
     frontend.profiles = {Profile{true, "empty", QString(), box.Path("B")}};
     RunToEnd(frontend);
@@ -47,8 +44,7 @@ TEST_F(ProfileRunTest, EmptyFolderPathNeverMeansTheRootOfTheFileSystem)
     EXPECT_EQ(SideB(), QStringList{"f=x@0"});
 }
 
-TEST_F(ProfileRunTest, FileInPlaceOfAFolderIsMissing)
-{
+TEST_F(ProfileRunTest, FileInPlaceOfAFolderIsMissing) {
     box.Make("", {{"plain", "x"}});
     frontend.profiles = {Profile{true, "p", box.Path("plain"), box.Path("B")}};
     RunToEnd(frontend);
@@ -56,8 +52,7 @@ TEST_F(ProfileRunTest, FileInPlaceOfAFolderIsMissing)
               QStringList{"Error!: Couldn't find the parent folder:" + box.Path("plain") + "/"});
 }
 
-TEST_F(ProfileRunTest, TrailingSeparatorGivesTwoAndEverythingStillWorks)
-{
+TEST_F(ProfileRunTest, TrailingSeparatorGivesTwoAndEverythingStillWorks) {
     box.Make("A", {{"f", "x"}});
     frontend.profiles = {Profile{true, "slash", box.Path("A") + "/", box.Path("B") + "/"}};
     RunToEnd(frontend);
@@ -65,8 +60,7 @@ TEST_F(ProfileRunTest, TrailingSeparatorGivesTwoAndEverythingStillWorks)
     EXPECT_TRUE(QFile::exists(box.Path("A/kvx_proj.log")));
 }
 
-TEST_F(ProfileRunTest, NoToTheMissingLogQuestionEndsTheWholeRun)
-{
+TEST_F(ProfileRunTest, NoToTheMissingLogQuestionEndsTheWholeRun) {
     box.Make("A", {{"f", "x"}});
     AddProfile("Second", "C", "D");
     frontend.answers = {Answer::No};
@@ -78,8 +72,7 @@ TEST_F(ProfileRunTest, NoToTheMissingLogQuestionEndsTheWholeRun)
     EXPECT_FALSE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, YesToTheQuestionCopiesBothWaysAndDeletesNothing)
-{
+TEST_F(ProfileRunTest, YesToTheQuestionCopiesBothWaysAndDeletesNothing) {
     box.Make("A", {{"a", "1"}});
     box.Make("B", {{"b", "2"}});
     RunToEnd(frontend);
@@ -90,8 +83,7 @@ TEST_F(ProfileRunTest, YesToTheQuestionCopiesBothWaysAndDeletesNothing)
     EXPECT_TRUE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, EmptyLogFileAsksNothingAndDeletesNothing)
-{
+TEST_F(ProfileRunTest, EmptyLogFileAsksNothingAndDeletesNothing) {
     box.Make("A", {{"a", "1"}});
     WriteLog({});
     RunToEnd(frontend);
@@ -99,8 +91,7 @@ TEST_F(ProfileRunTest, EmptyLogFileAsksNothingAndDeletesNothing)
     EXPECT_EQ(SideB(), QStringList{"a=1@0"});
 }
 
-TEST_F(ProfileRunTest, CheckedProfilesRunTopToBottomAndTheFirstFailureStops)
-{
+TEST_F(ProfileRunTest, CheckedProfilesRunTopToBottomAndTheFirstFailureStops) {
     AddProfile("Unchecked", "C", "D", false);
     AddProfile("Second", "E", "F");
     frontend.profiles.append(Profile{true, "Broken", box.Path("none"), box.Path("F")});
@@ -116,16 +107,14 @@ TEST_F(ProfileRunTest, CheckedProfilesRunTopToBottomAndTheFirstFailureStops)
     EXPECT_FALSE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, NoCheckedProfileShowsOnlyDone)
-{
+TEST_F(ProfileRunTest, NoCheckedProfileShowsOnlyDone) {
     frontend.profiles[0].Checked = false;
     RunToEnd(frontend);
     EXPECT_EQ(frontend.rows, QStringList{"Done."});
     EXPECT_TRUE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, SelectedModeRunsTheSelectedRowCheckedOrNot)
-{
+TEST_F(ProfileRunTest, SelectedModeRunsTheSelectedRowCheckedOrNot) {
     AddProfile("Picked", "C", "D", false);
     box.Make("C", {{"c", "1"}});
     box.Make("A", {{"a", "1"}});
@@ -141,8 +130,7 @@ TEST_F(ProfileRunTest, SelectedModeRunsTheSelectedRowCheckedOrNot)
     EXPECT_EQ(frontend.rows, QStringList{"Done."});
 }
 
-TEST_F(ProfileRunTest, AbortInTheFirstPassStopsAtTheNextFileWithoutASecondPassOrLog)
-{
+TEST_F(ProfileRunTest, AbortInTheFirstPassStopsAtTheNextFileWithoutASecondPassOrLog) {
     box.Make("A", {{"1", "a"}, {"2", "b"}, {"3", "c"}});
     box.Make("B", {{"only_b", "x"}});
     WriteLog({"old"});
@@ -155,8 +143,7 @@ TEST_F(ProfileRunTest, AbortInTheFirstPassStopsAtTheNextFileWithoutASecondPassOr
     EXPECT_FALSE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, AbortInTheSecondPassKeepsTheFirstPassAndTheOldLog)
-{
+TEST_F(ProfileRunTest, AbortInTheSecondPassKeepsTheFirstPassAndTheOldLog) {
     box.Make("A", {{"a", "a"}});
     box.Make("B", {{"b1", "1"}, {"b2", "2"}});
     WriteLog({"old"});
@@ -171,8 +158,7 @@ TEST_F(ProfileRunTest, AbortInTheSecondPassKeepsTheFirstPassAndTheOldLog)
     EXPECT_EQ(Log(), QByteArray("old\r\n"));
 }
 
-TEST_F(ProfileRunTest, AbortIsNotNoticedBeforeAFolderOnlyBeforeAFile)
-{
+TEST_F(ProfileRunTest, AbortIsNotNoticedBeforeAFolderOnlyBeforeAFile) {
     box.Make("A", {{"d1/"}, {"d2/"}, {"f", "x"}});
     WriteLog({});
     frontend.afterFolder = [](const QString&) { QThread::currentThread()->requestInterruption(); };
@@ -182,8 +168,7 @@ TEST_F(ProfileRunTest, AbortIsNotNoticedBeforeAFolderOnlyBeforeAFile)
     EXPECT_FALSE(frontend.completed);
 }
 
-TEST_F(ProfileRunTest, LogThatCannotBeWrittenDoesNotStopTheRun)
-{
+TEST_F(ProfileRunTest, LogThatCannotBeWrittenDoesNotStopTheRun) {
     // A folder where the log file should go: the write fails, unreported.
     box.Make("A", {{"kvx_proj.log/"}, {"a", "1"}});
     AddProfile("Second", "C", "D");

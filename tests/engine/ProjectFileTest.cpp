@@ -12,22 +12,19 @@
 namespace kalvex::test {
 namespace {
 
-QByteArray ReadAll(const QString& path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
 }
 
-void WriteAll(const QString& path, const QByteArray& content)
-{
+void WriteAll(const QString& path, const QByteArray& content) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
 }
 
 Profile P(bool checked = true, const QString& name = {}, const QString& a = {},
-          const QString& b = {})
-{
+          const QString& b = {}) {
     return Profile{checked, name, a, b};
 }
 
@@ -36,19 +33,18 @@ const QList<Profile> kExample = {
     Profile{false, "Photos", "D:\\Photos", "E:\\Backup\\Photos"},
 };
 
-TEST(ProjectFile, WritesTheExampleByteForByte)
-{
+TEST(ProjectFile, WritesTheExampleByteForByte) {
     const Sandbox box;
     QString error;
     ASSERT_TRUE(WriteProjectFile(box.Path("p.kvx"), kExample, error)) << error.toStdString();
-    EXPECT_EQ(ReadAll(box.Path("p.kvx")),
-              QByteArray("[General]\r\nNumOfItems=2\r\n[Item0]\r\nChecked=1\r\nName=Documents\r\n"
-                         "DirA=C:\\Documents\r\nDirB=E:\\Backup\\Documents\r\n[Item1]\r\n"
-                         "Checked=0\r\nName=Photos\r\nDirA=D:\\Photos\r\nDirB=E:\\Backup\\Photos\r\n"));
+    EXPECT_EQ(
+        ReadAll(box.Path("p.kvx")),
+        QByteArray("[General]\r\nNumOfItems=2\r\n[Item0]\r\nChecked=1\r\nName=Documents\r\n"
+                   "DirA=C:\\Documents\r\nDirB=E:\\Backup\\Documents\r\n[Item1]\r\n"
+                   "Checked=0\r\nName=Photos\r\nDirA=D:\\Photos\r\nDirB=E:\\Backup\\Photos\r\n"));
 }
 
-TEST(ProjectFile, RoundTripKeepsOrderChecksNamesAndFolders)
-{
+TEST(ProjectFile, RoundTripKeepsOrderChecksNamesAndFolders) {
     const Sandbox box;
     QList<Profile> profiles = kExample;
     for (int i = 0; i < 11; ++i) {
@@ -60,26 +56,26 @@ TEST(ProjectFile, RoundTripKeepsOrderChecksNamesAndFolders)
     QList<Profile> read;
     ASSERT_TRUE(ReadProjectFile(box.Path("p.kvx"), read, error)) << error.toStdString();
     EXPECT_EQ(read, profiles);
-    EXPECT_TRUE(ReadAll(box.Path("p.kvx")).contains("[Item9]\r\nChecked=0\r\nName=n\xc3\xa4me 7\r\n"
-                                                     "DirA=/a/7/\r\nDirB=/b/7\r\n[Item10]\r\n"));
+    EXPECT_TRUE(ReadAll(box.Path("p.kvx"))
+                    .contains("[Item9]\r\nChecked=0\r\nName=n\xc3\xa4me 7\r\n"
+                              "DirA=/a/7/\r\nDirB=/b/7\r\n[Item10]\r\n"));
 }
 
-TEST(ProjectFile, ReadingLosesOuterBlanksAndOnePairOfQuotes)
-{
+TEST(ProjectFile, ReadingLosesOuterBlanksAndOnePairOfQuotes) {
     const Sandbox box;
     QString error;
-    ASSERT_TRUE(WriteProjectFile(box.Path("p.kvx"),
-                                 {Profile{true, "  padded  ", "\"/quoted\"", "'x' and 'y'"}}, error));
+    ASSERT_TRUE(WriteProjectFile(
+        box.Path("p.kvx"), {Profile{true, "  padded  ", "\"/quoted\"", "'x' and 'y'"}}, error));
     QList<Profile> read;
     ASSERT_TRUE(ReadProjectFile(box.Path("p.kvx"), read, error));
     EXPECT_EQ(read, (QList<Profile>{Profile{true, "padded", "/quoted", "x' and 'y"}}));
 }
 
-TEST(ProjectFile, SavingFewerProfilesLeavesNoOldSections)
-{
+TEST(ProjectFile, SavingFewerProfilesLeavesNoOldSections) {
     const Sandbox box;
-    WriteAll(box.Path("p.kvx"), "[General]\r\nNumOfItems=5\r\n[Item3]\r\nName=x\r\n[Item4]\r\n"
-                                "Name=y\r\n[Other]\r\nKey=1\r\n");
+    WriteAll(box.Path("p.kvx"),
+             "[General]\r\nNumOfItems=5\r\n[Item3]\r\nName=x\r\n[Item4]\r\n"
+             "Name=y\r\n[Other]\r\nKey=1\r\n");
     QString error;
     ASSERT_TRUE(WriteProjectFile(box.Path("p.kvx"), {kExample[0]}, error));
     const QByteArray text = ReadAll(box.Path("p.kvx"));
@@ -88,8 +84,7 @@ TEST(ProjectFile, SavingFewerProfilesLeavesNoOldSections)
     EXPECT_TRUE(text.startsWith("[General]\r\nNumOfItems=1\r\n[Item0]\r\n"));
 }
 
-TEST(ProjectFile, EmptyProjectIsOnlyTheCount)
-{
+TEST(ProjectFile, EmptyProjectIsOnlyTheCount) {
     const Sandbox box;
     QString error;
     ASSERT_TRUE(WriteProjectFile(box.Path("p.kvx"), {}, error));
@@ -108,8 +103,7 @@ KALVEX_NAMED_CASE(ReadCase)
 
 class ProjectReadTest : public testing::TestWithParam<ReadCase> {};
 
-TEST_P(ProjectReadTest, ReadsByTheRules)
-{
+TEST_P(ProjectReadTest, ReadsByTheRules) {
     const Sandbox box;
     WriteAll(box.Path("p.kvx"), GetParam().text);
     QList<Profile> read;
@@ -138,14 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"negative_count_is_empty", "[General]\nNumOfItems=-4\n[Item0]\nName=a\n", {}},
         ReadCase{"count_that_is_no_integer_is_empty", "[General]\nNumOfItems=two\n", {}},
         ReadCase{"any_text_file_is_an_empty_project", "just some notes\nabout things\n", {}},
-        ReadCase{"leading_zero_is_not_item_zero", "[General]\nNumOfItems=1\n[Item00]\nName=x\n",
-                 {P()}}),
+        ReadCase{
+            "leading_zero_is_not_item_zero", "[General]\nNumOfItems=1\n[Item00]\nName=x\n", {P()}}),
     kCaseName);
 
-TEST(ProjectFile, RefusesWhatIsNoProjectAndKeepsTheCallersList)
-{
+TEST(ProjectFile, RefusesWhatIsNoProjectAndKeepsTheCallersList) {
     const Sandbox box;
-    WriteAll(box.Path("binary.kvx"), QByteArray("\x7f" "ELF\0\0\x01[General]\nNumOfItems=1\n", 30));
+    WriteAll(box.Path("binary.kvx"), QByteArray("\x7f"
+                                                "ELF\0\0\x01[General]\nNumOfItems=1\n",
+                                                30));
     WriteAll(box.Path("huge.kvx"), "[General]\r\nNumOfItems=2147483647\r\n");
     struct Case {
         QString file;
@@ -162,12 +157,11 @@ TEST(ProjectFile, RefusesWhatIsNoProjectAndKeepsTheCallersList)
     }
 }
 
-TEST(ProjectFile, LinesOfMegabytesAreReadAndCut)
-{
+TEST(ProjectFile, LinesOfMegabytesAreReadAndCut) {
     const Sandbox box;
-    WriteAll(box.Path("p.kvx"), "[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=" +
-                                    QByteArray(8 << 20, 'n') + "\r\nJunk=" +
-                                    QByteArray(8 << 20, 'j') + "\r\n");
+    WriteAll(box.Path("p.kvx"),
+             "[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=" + QByteArray(8 << 20, 'n') +
+                 "\r\nJunk=" + QByteArray(8 << 20, 'j') + "\r\n");
     QList<Profile> read;
     QString error;
     ASSERT_TRUE(ReadProjectFile(box.Path("p.kvx"), read, error));
@@ -175,8 +169,7 @@ TEST(ProjectFile, LinesOfMegabytesAreReadAndCut)
     EXPECT_EQ(read[0].Name, QString(2047, u'n'));
 }
 
-TEST(ProjectFile, FailedSaveNamesTheFileAndKeepsTheOldOne)
-{
+TEST(ProjectFile, FailedSaveNamesTheFileAndKeepsTheOldOne) {
     const Sandbox box;
     WriteAll(box.Path("ro.kvx"), "old");
     ::chmod(box.NativePath("ro.kvx").constData(), 0444);
@@ -189,8 +182,7 @@ TEST(ProjectFile, FailedSaveNamesTheFileAndKeepsTheOldOne)
     EXPECT_TRUE(error.contains("no/such/folder/p.kvx")) << error.toStdString();
 }
 
-TEST(ProjectFile, LineBreakInAValueIsRefusedRatherThanWrittenAsANewLine)
-{
+TEST(ProjectFile, LineBreakInAValueIsRefusedRatherThanWrittenAsANewLine) {
     const Sandbox box;
     WriteAll(box.Path("p.kvx"), "old");
     QString error;

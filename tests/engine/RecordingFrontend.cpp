@@ -10,8 +10,7 @@
 
 namespace kalvex::test {
 
-void RunToEnd(RecordingFrontend& frontend, bool syncAllMode)
-{
+void RunToEnd(RecordingFrontend& frontend, bool syncAllMode) {
     const QPointer<TKalvex> worker = new TKalvex(frontend, syncAllMode);  // deletes itself
     const QDeadlineTimer deadline(60000);
     while (worker && !deadline.hasExpired()) {

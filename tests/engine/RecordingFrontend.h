@@ -31,8 +31,7 @@ public:
     bool completed = false;
 
     int ProfileCount() override { return static_cast<int>(profiles.size()); }
-    std::optional<Profile> ProfileAt(int index) override
-    {
+    std::optional<Profile> ProfileAt(int index) override {
         if (index < 0 || index >= profiles.size()) {
             return std::nullopt;
         }
@@ -41,19 +40,17 @@ public:
     int SelectedProfile() override { return selected; }
     QString ProjectFileName() override { return projectFileName; }
 
-    void BeginProfile(const QString& profileName, int topLevelFolders) override
-    {
-        rows << HeaderRowCaption(profileName) + QStringLiteral(" (%1 folders)").arg(topLevelFolders);
+    void BeginProfile(const QString& profileName, int topLevelFolders) override {
+        rows << HeaderRowCaption(profileName) +
+                    QStringLiteral(" (%1 folders)").arg(topLevelFolders);
     }
-    void ShowFolder(const QString& currentFolder, bool topLevel) override
-    {
+    void ShowFolder(const QString& currentFolder, bool topLevel) override {
         folders << (topLevel ? currentFolder + QStringLiteral(" (top)") : currentFolder);
         if (afterFolder) {
             afterFolder(currentFolder);
         }
     }
-    void AddLogRow(const LogRow& row) override
-    {
+    void AddLogRow(const LogRow& row) override {
         rows << QStringLiteral("  %1 | %2 | %3 | %4 | %5")
                     .arg(QString::fromLocal8Bit(row.fileName), row.timeA, row.action, row.timeB)
                     .arg(row.imageIndex);
@@ -61,14 +58,12 @@ public:
             afterRow(row);
         }
     }
-    void FinishRun(bool allProfilesCompleted) override
-    {
+    void FinishRun(bool allProfilesCompleted) override {
         rows << QString::fromUtf16(kDoneRowCaption);
         finished = true;
         completed = allProfilesCompleted;
     }
-    Answer MessageBox(const EngineMessage& message) override
-    {
+    Answer MessageBox(const EngineMessage& message) override {
         messages << message.caption + QStringLiteral(": ") + message.text;
         if (message.kind != MessageKind::Question) {
             return Answer::Ok;

@@ -14,8 +14,7 @@ namespace {
 
 class SafetyTest : public SyncFixture {};
 
-TEST_F(SafetyTest, CopyIntoAFolderThatRefusesWritesIsReported)
-{
+TEST_F(SafetyTest, CopyIntoAFolderThatRefusesWritesIsReported) {
     box.Make("A", {{"d/"}, {"d/x", "x"}, {"f", "y"}});
     WriteLog({});
     const ImmutableFolder locked(box.Path("B"));
@@ -29,8 +28,7 @@ TEST_F(SafetyTest, CopyIntoAFolderThatRefusesWritesIsReported)
                                           Row("f", T(0), ">>", "-", 1), "Done."}));
 }
 
-TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays)
-{
+TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays) {
     box.Make("A", {{"f", "x"}, {"d/"}, {"both", "b"}});
     box.Make("B", {{"both", "b"}});
     WriteLog({"f", "d", "both"});
@@ -45,8 +43,7 @@ TEST_F(SafetyTest, DeletionThatFailsIsReportedAndTheEntryStays)
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }
 
-TEST_F(SafetyTest, WithoutATrashNothingIsDeletedForGood)
-{
+TEST_F(SafetyTest, WithoutATrashNothingIsDeletedForGood) {
     box.Make("A", {{"f", "x"}, {"both", "b"}});
     box.Make("B", {{"both", "b"}});
     WriteLog({"f", "both"});
@@ -71,8 +68,7 @@ KALVEX_NAMED_CASE(ConflictCase)
 
 class KindConflictTest : public SyncFixture, public testing::WithParamInterface<ConflictCase> {};
 
-TEST_P(KindConflictTest, NeitherSideIsTouchedAndTheNameIsReportedInBothPasses)
-{
+TEST_P(KindConflictTest, NeitherSideIsTouchedAndTheNameIsReportedInBothPasses) {
     box.Make("A", GetParam().a);
     box.Make("B", GetParam().b);
     WriteLog(GetParam().log);
@@ -95,10 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ConflictCase{"folder_and_link", {{"x/"}}, {{"x", {}, 0, "elsewhere"}}, {"x"}}),
     kCaseName);
 
-TEST_F(SafetyTest, NamesALogFileCannotHoldAreLeftAlone)
-{
-    box.Make("A", {{"back\\slash", "1"}, {"line\nfeed", "2"}, {"ok", "3"}, {"d/"},
-                   {"d/carriage\rreturn", "4"}, {"d/fine", "5"}});
+TEST_F(SafetyTest, NamesALogFileCannotHoldAreLeftAlone) {
+    box.Make("A", {{"back\\slash", "1"},
+                   {"line\nfeed", "2"},
+                   {"ok", "3"},
+                   {"d/"},
+                   {"d/carriage\rreturn", "4"},
+                   {"d/fine", "5"}});
     WriteLog({});
     RunToEnd(frontend);
     EXPECT_EQ(frontend.messages, (QStringList{"Error!: Failed to copy: back\\slash",
@@ -108,11 +107,10 @@ TEST_F(SafetyTest, NamesALogFileCannotHoldAreLeftAlone)
     EXPECT_EQ(Log(), QByteArray("d\r\nd\\fine\r\nok\r\n"));
 }
 
-TEST_F(SafetyTest, LinksAreNeverFollowed)
-{
+TEST_F(SafetyTest, LinksAreNeverFollowed) {
     box.Make("outside", {{"secret", "s"}});
-    box.Make("A", {{"out", {}, 0, QFile::encodeName(box.Path("outside"))},
-                   {"loop", {}, 0, "loop"}});
+    box.Make("A",
+             {{"out", {}, 0, QFile::encodeName(box.Path("outside"))}, {"loop", {}, 0, "loop"}});
     WriteLog({});
     RunToEnd(frontend);
     EXPECT_EQ(SideB(), (QStringList{"loop->loop@0", "out->" + box.Path("outside") + "@0"}));
@@ -127,10 +125,11 @@ TEST_F(SafetyTest, LinksAreNeverFollowed)
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"out->" + box.Path("outside") + "@0"});
 }
 
-TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndAreRemoved)
-{
-    box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"}, {".kvx~fedcba9876543210.tmp/"},
-                   {".kvx~fedcba9876543210.tmp/part", "p"}, {"d/"},
+TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndAreRemoved) {
+    box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"},
+                   {".kvx~fedcba9876543210.tmp/"},
+                   {".kvx~fedcba9876543210.tmp/part", "p"},
+                   {"d/"},
                    {"d/.kvx~00000000000000aa.tmp", "half"}});
     box.Make("B", {{"d/"}});
     WriteLog({});
@@ -141,16 +140,18 @@ TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndAreRemoved)
     EXPECT_TRUE(frontend.messages.isEmpty());
 }
 
-TEST_F(SafetyTest, EmptySideWithAListingLogAsksBeforeDeletingTheOtherSide)
-{
+TEST_F(SafetyTest, EmptySideWithAListingLogAsksBeforeDeletingTheOtherSide) {
     box.Make("A", {{"a", "1"}, {"d/"}, {"d/x", "2"}});
     WriteLog({"a", "d", "d\\x"});
     frontend.answers = {Answer::No};
     RunToEnd(frontend);
-    const QString question = QStringLiteral(
-        "Confirmation: The folder %1/ is empty, but the previous run left 3 entries in it.\n"
-        "If you go on, everything listed in the log file will be deleted from the other folder, "
-        "%2/.\n\nDo you want to continue?").arg(box.Path("B"), box.Path("A"));
+    const QString question =
+        QStringLiteral(
+            "Confirmation: The folder %1/ is empty, but the previous run left 3 entries in it.\n"
+            "If you go on, everything listed in the log file will be deleted from the other "
+            "folder, "
+            "%2/.\n\nDo you want to continue?")
+            .arg(box.Path("B"), box.Path("A"));
     EXPECT_EQ(frontend.messages, QStringList{question});
     EXPECT_EQ(SideA(), (QStringList{"a=1@0", "d/", "d/x=2@0"}));
     EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 1), "Done."}));
@@ -163,16 +164,16 @@ TEST_F(SafetyTest, EmptySideWithAListingLogAsksBeforeDeletingTheOtherSide)
     EXPECT_EQ(Sandbox::TrashContent().size(), 3);
 }
 
-TEST_F(SafetyTest, SecondRunOnAPairThatIsBeingSynchronisedIsRefused)
-{
+TEST_F(SafetyTest, SecondRunOnAPairThatIsBeingSynchronisedIsRefused) {
     box.Make("A", {{"a", "1"}});
     WriteLog({});
     const int held = ::open(box.NativePath("B").constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     RunToEnd(frontend);
     ::close(held);
-    EXPECT_EQ(frontend.messages,
-              QStringList{"Error!: Another run is synchronizing this folder:" + box.Path("B") + "/"});
+    EXPECT_EQ(
+        frontend.messages,
+        QStringList{"Error!: Another run is synchronizing this folder:" + box.Path("B") + "/"});
     EXPECT_EQ(frontend.rows, QStringList{"Done."});
     EXPECT_TRUE(SideB().isEmpty());
     EXPECT_FALSE(frontend.completed);
@@ -183,8 +184,7 @@ TEST_F(SafetyTest, SecondRunOnAPairThatIsBeingSynchronisedIsRefused)
     EXPECT_EQ(SideB(), QStringList{"a=1@0"});
 }
 
-TEST_F(SafetyTest, ProfileWithTheSameFolderOnBothSidesIsNotLockedOutByItself)
-{
+TEST_F(SafetyTest, ProfileWithTheSameFolderOnBothSidesIsNotLockedOutByItself) {
     box.Make("A", {{"a", "1"}});
     WriteLog({});
     frontend.profiles = {Profile{true, "Same", box.Path("A"), box.Path("A")}};
@@ -193,8 +193,7 @@ TEST_F(SafetyTest, ProfileWithTheSameFolderOnBothSidesIsNotLockedOutByItself)
     EXPECT_TRUE(frontend.completed);
 }
 
-TEST_F(SafetyTest, PipesAndSocketsAreReportedNotOpened)
-{
+TEST_F(SafetyTest, PipesAndSocketsAreReportedNotOpened) {
     WriteLog({});
     ASSERT_EQ(::mkfifo(box.NativePath("A/pipe").constData(), 0600), 0);
     RunToEnd(frontend);

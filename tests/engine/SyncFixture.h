@@ -13,18 +13,15 @@
 namespace kalvex::test {
 
 // The time text of a time `seconds` after the base time, as the rows show it.
-inline QString T(int seconds)
-{
+inline QString T(int seconds) {
     return platform::TimeTextFormat(QLocale::system())
         .Text(platform::PackFileTime(kBaseTime + seconds));
 }
-inline QString Header(const QString& name = QStringLiteral("Test"), int folders = 0)
-{
+inline QString Header(const QString& name = QStringLiteral("Test"), int folders = 0) {
     return QStringLiteral("Synchronizing %1: (%2 folders)").arg(name).arg(folders);
 }
 inline QString Row(const QString& name, const QString& timeA, const QString& mark,
-                   const QString& timeB, int image)
-{
+                   const QString& timeB, int image) {
     return QStringLiteral("  %1 | %2 | %3 | %4 | %5").arg(name, timeA, mark, timeB).arg(image);
 }
 
@@ -32,8 +29,7 @@ inline QString Row(const QString& name, const QString& timeA, const QString& mar
 // named proj.kvx, whose log file in A is kvx_proj.log.
 class SyncFixture : public testing::Test {
 protected:
-    SyncFixture()
-    {
+    SyncFixture() {
         box.Make("A", {});
         box.Make("B", {});
         frontend.profiles = {Profile{true, QStringLiteral("Test"), box.Path("A"), box.Path("B")}};
@@ -42,16 +38,14 @@ protected:
     ~SyncFixture() override { Sandbox::EmptyTrash(); }
 
     // Writes the previous log file with these lines (CR LF after each).
-    void WriteLog(const QStringList& lines) const
-    {
+    void WriteLog(const QStringList& lines) const {
         QFile file(box.Path("A/kvx_proj.log"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         for (const QString& line : lines) {
             file.write(line.toLocal8Bit() + "\r\n");
         }
     }
-    QByteArray Log() const
-    {
+    QByteArray Log() const {
         QFile file(box.Path("A/kvx_proj.log"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
     }
@@ -59,8 +53,7 @@ protected:
     QStringList SideA() const { return Without(box.Describe("A")); }
     QStringList SideB() const { return box.Describe("B"); }
 
-    static QStringList Without(QStringList lines)
-    {
+    static QStringList Without(QStringList lines) {
         lines.removeIf([](const QString& line) { return line.startsWith(u"kvx_proj.log="); });
         return lines;
     }

@@ -22,8 +22,7 @@ namespace {
 using test::Node;
 using test::Sandbox;
 
-QStringList Names(const std::vector<DirEntry>& entries)
-{
+QStringList Names(const std::vector<DirEntry>& entries) {
     QStringList names;
     for (const DirEntry& entry : entries) {
         names << QString::fromLocal8Bit(entry.name);
@@ -31,16 +30,18 @@ QStringList Names(const std::vector<DirEntry>& entries)
     return names;
 }
 
-unsigned PermissionsOf(const QString& path)
-{
+unsigned PermissionsOf(const QString& path) {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : ~0u;
 }
 
-TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus)
-{
+TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus) {
     const Sandbox box;
-    box.Make("r", {{"b.txt", "1"}, {"A.txt", "22"}, {"a.txt", "333"}, {"_x", "4"}, {"Sub/"},
+    box.Make("r", {{"b.txt", "1"},
+                   {"A.txt", "22"},
+                   {"a.txt", "333"},
+                   {"_x", "4"},
+                   {"Sub/"},
                    {"link", {}, 0, "b.txt"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
     ASSERT_TRUE(folder.IsOpen());
@@ -56,8 +57,7 @@ TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus)
     EXPECT_EQ(folder.CountSubFolders(), 1);
 }
 
-TEST(Folder, NeverOpensALinkAsAFolder)
-{
+TEST(Folder, NeverOpensALinkAsAFolder) {
     const Sandbox box;
     box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
@@ -67,8 +67,7 @@ TEST(Folder, NeverOpensALinkAsAFolder)
     EXPECT_EQ(folder.Status("jump").kind, EntryKind::Link);
 }
 
-TEST(Folder, FolderExistsLooksAtTheLinkUnlessASeparatorFollows)
-{
+TEST(Folder, FolderExistsLooksAtTheLinkUnlessASeparatorFollows) {
     const Sandbox box;
     box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}, {"file", "x"}});
     EXPECT_TRUE(FolderExists(box.Path("r/real")));
@@ -82,16 +81,14 @@ TEST(Folder, FolderExistsLooksAtTheLinkUnlessASeparatorFollows)
 
 class CopyTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         box.Make("from", {{"f.txt", "new content", 40}, {"l", {}, 60, "f.txt"}});
         box.Make("to", {{"f.txt", "old", 0}});
         ::chmod(box.NativePath("from/f.txt").constData(), 0640);
         from = Folder::Open(box.NativePath("from"));
         to = Folder::Open(box.NativePath("to"));
     }
-    QStringList LeftOvers() const
-    {
+    QStringList LeftOvers() const {
         return QDir(box.Path("to")).entryList({".kvx~*"}, QDir::AllEntries | QDir::Hidden);
     }
 
@@ -100,8 +97,7 @@ protected:
     Folder to;
 };
 
-TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits)
-{
+TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits) {
     int error = 0;
     ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error)) << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
@@ -109,8 +105,7 @@ TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits)
     EXPECT_TRUE(LeftOvers().isEmpty());
 }
 
-TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone)
-{
+TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
     int error = 0;
     EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::FailIfExists, error));
     EXPECT_EQ(error, EEXIST);
@@ -118,8 +113,7 @@ TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone)
     EXPECT_TRUE(LeftOvers().isEmpty());
 }
 
-TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot)
-{
+TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot) {
     ::chmod(box.NativePath("to/f.txt").constData(), 0444);
     int error = 0;
     EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
@@ -127,34 +121,34 @@ TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot)
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
 }
 
-TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime)
-{
+TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime) {
     int error = 0;
     ASSERT_TRUE(CopyEntry(from, "l", to, CopyMode::FailIfExists, error)) << error;
     EXPECT_EQ(box.Describe("to"), (QStringList{"f.txt=old@0", "l->f.txt@60"}));
 }
 
-TEST_F(CopyTest, SetUserIdBitIsNotCopied)
-{
+TEST_F(CopyTest, SetUserIdBitIsNotCopied) {
     ::chmod(box.NativePath("from/f.txt").constData(), 04755);
     int error = 0;
     ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0755u);
 }
 
-TEST_F(CopyTest, PipeIsNeverOpened)
-{
+TEST_F(CopyTest, PipeIsNeverOpened) {
     ASSERT_EQ(::mkfifo(box.NativePath("from/pipe").constData(), 0600), 0);
     int error = 0;
     EXPECT_FALSE(CopyEntry(from, "pipe", to, CopyMode::FailIfExists, error));
     EXPECT_FALSE(QFile::exists(box.Path("to/pipe")));
 }
 
-TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses)
-{
+TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses) {
     const Sandbox box;
-    box.Make("from", {{"d/"}, {"d/a.txt", "a", 10}, {"d/sub/"}, {"d/sub/b.txt", "b", 20},
-                      {"d/skip.me", "s"}, {"d/ln", {}, 30, "a.txt"}});
+    box.Make("from", {{"d/"},
+                      {"d/a.txt", "a", 10},
+                      {"d/sub/"},
+                      {"d/sub/b.txt", "b", 20},
+                      {"d/skip.me", "s"},
+                      {"d/ln", {}, 30, "a.txt"}});
     ASSERT_EQ(::mkfifo(box.NativePath("from/d/pipe").constData(), 0600), 0);
     box.Make("to", {});
     const Folder from = Folder::Open(box.NativePath("from"));
@@ -164,20 +158,19 @@ TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses)
         return name != "skip.me";
     };
     ASSERT_TRUE(CopyFolder(from, "d", to, filter, error)) << error;
-    EXPECT_EQ(box.Describe("to"), (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/",
-                                               "d/sub/b.txt=b@20"}));
+    EXPECT_EQ(box.Describe("to"),
+              (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/", "d/sub/b.txt=b@20"}));
 }
 
-TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder)
-{
+TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder) {
     const Sandbox box;
     box.Make("from", {{"d/"}, {"d/a.txt", "a"}});
     box.Make("to", {{"d", "a file"}});
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
     int error = 0;
-    EXPECT_FALSE(CopyFolder(from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; },
-                            error));
+    EXPECT_FALSE(CopyFolder(
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, error));
     EXPECT_EQ(box.Describe("to"), QStringList{"d=a file@0"});
 }
 
@@ -187,8 +180,7 @@ protected:
     void TearDown() override { Sandbox::EmptyTrash(); }
 };
 
-TEST_F(TrashTest, MovesFilesFoldersAndLinksIntoTheHomeTrash)
-{
+TEST_F(TrashTest, MovesFilesFoldersAndLinksIntoTheHomeTrash) {
     const Sandbox box;
     box.Make("r", {{"f.txt", "x", 4}, {"d/"}, {"d/in.txt", "y"}, {"dangling", {}, 0, "nowhere"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
@@ -207,8 +199,7 @@ TEST_F(TrashTest, MovesFilesFoldersAndLinksIntoTheHomeTrash)
         << text.constData();
 }
 
-TEST_F(TrashTest, SecondEntryOfTheSameNameGetsItsOwnPlace)
-{
+TEST_F(TrashTest, SecondEntryOfTheSameNameGetsItsOwnPlace) {
     const Sandbox box;
     box.Make("r", {{"same", "first"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
@@ -219,8 +210,7 @@ TEST_F(TrashTest, SecondEntryOfTheSameNameGetsItsOwnPlace)
     EXPECT_EQ(Sandbox::TrashContent(), (QStringList{"same.2=second@0", "same=first@0"}));
 }
 
-TEST_F(TrashTest, WithoutAUsableTrashNothingIsDeleted)
-{
+TEST_F(TrashTest, WithoutAUsableTrashNothingIsDeleted) {
     const Sandbox box;
     box.Make("r", {{"keep.txt", "x"}});
     // The home trash is a file, not a folder: it cannot take anything.
@@ -234,8 +224,7 @@ TEST_F(TrashTest, WithoutAUsableTrashNothingIsDeleted)
     EXPECT_EQ(box.Describe("r"), QStringList{"keep.txt=x@0"});
 }
 
-TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile)
-{
+TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile) {
     const Sandbox box;
     box.Make("r", {{"doc.kvx", "old"}});
     ::chmod(box.NativePath("r/doc.kvx").constData(), 0600);
@@ -248,8 +237,7 @@ TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile)
     EXPECT_EQ(QDir(box.Path("r")).entryList(QDir::Files | QDir::Hidden), QStringList{"doc.kvx"});
 }
 
-TEST(SafeWrite, ReadOnlyFileStaysAsItWas)
-{
+TEST(SafeWrite, ReadOnlyFileStaysAsItWas) {
     const Sandbox box;
     box.Make("r", {{"doc.kvx", "old"}});
     ::chmod(box.NativePath("r/doc.kvx").constData(), 0444);
@@ -259,11 +247,11 @@ TEST(SafeWrite, ReadOnlyFileStaysAsItWas)
     EXPECT_EQ(box.Describe("r"), QStringList{"doc.kvx=old@0"});
 }
 
-TEST(SafeWrite, DocumentLinkIsWrittenThroughOwnFileLinkIsReplaced)
-{
+TEST(SafeWrite, DocumentLinkIsWrittenThroughOwnFileLinkIsReplaced) {
     const Sandbox box;
-    box.Make("r", {{"real.kvx", "old"}, {"doc.kvx", {}, 0, "real.kvx"},
-                   {"kvx_a.log", {}, 0, "real.kvx"}});
+    box.Make(
+        "r",
+        {{"real.kvx", "old"}, {"doc.kvx", {}, 0, "real.kvx"}, {"kvx_a.log", {}, 0, "real.kvx"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
     int error = 0;
     ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "through", error));
@@ -275,8 +263,7 @@ TEST(SafeWrite, DocumentLinkIsWrittenThroughOwnFileLinkIsReplaced)
     EXPECT_EQ(folder.Status("kvx_a.log").kind, EntryKind::File);
 }
 
-TEST(ReadWholeFile, RefusesFilesAboveTheLimitAndLinksInAFolder)
-{
+TEST(ReadWholeFile, RefusesFilesAboveTheLimitAndLinksInAFolder) {
     const Sandbox box;
     box.Make("r", {{"big", QByteArray(100, 'x')}, {"ln", {}, 0, "big"}});
     QByteArray content;
@@ -289,8 +276,7 @@ TEST(ReadWholeFile, RefusesFilesAboveTheLimitAndLinksInAFolder)
     EXPECT_FALSE(ReadWholeFileIn(folder, "ln", 1000, content, error));
 }
 
-TEST(TempName, RecognisesOnlyItsOwnNames)
-{
+TEST(TempName, RecognisesOnlyItsOwnNames) {
     const QByteArray name = NewTempName();
     EXPECT_TRUE(IsTempName(name));
     EXPECT_NE(NewTempName(), name);

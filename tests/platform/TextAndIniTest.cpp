@@ -10,8 +10,7 @@
 namespace kalvex::platform {
 namespace {
 
-QList<QByteArray> Lines(QByteArrayView text)
-{
+QList<QByteArray> Lines(QByteArrayView text) {
     QList<QByteArray> lines;
     ForEachLine(text, [&lines](QByteArrayView line) { lines.append(line.toByteArray()); });
     return lines;
@@ -26,23 +25,20 @@ KALVEX_NAMED_CASE(LinesCase)
 
 class ForEachLineTest : public testing::TestWithParam<LinesCase> {};
 
-TEST_P(ForEachLineTest, SplitsAsTheLogFileIsRead)
-{
+TEST_P(ForEachLineTest, SplitsAsTheLogFileIsRead) {
     EXPECT_EQ(Lines(GetParam().text), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ForEachLineTest,
-    testing::Values(
-        LinesCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
-        LinesCase{"lf_alone", "a\nb\n", {"a", "b"}},
-        LinesCase{"cr_alone", "a\rb\r", {"a", "b"}},
-        LinesCase{"last_line_without_end", "a\r\nb", {"a", "b"}},
-        LinesCase{"empty_line_between_ends", "a\r\n\r\nb\r\n", {"a", "", "b"}},
-        LinesCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
-        LinesCase{"zero_byte_ends_text", QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-        LinesCase{"empty_text", "", {}},
-        LinesCase{"blanks_kept", " a \r\n", {" a "}}),
+    testing::Values(LinesCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
+                    LinesCase{"lf_alone", "a\nb\n", {"a", "b"}},
+                    LinesCase{"cr_alone", "a\rb\r", {"a", "b"}},
+                    LinesCase{"last_line_without_end", "a\r\nb", {"a", "b"}},
+                    LinesCase{"empty_line_between_ends", "a\r\n\r\nb\r\n", {"a", "", "b"}},
+                    LinesCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
+                    LinesCase{"zero_byte_ends_text", QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+                    LinesCase{"empty_text", "", {}}, LinesCase{"blanks_kept", " a \r\n", {" a "}}),
     kalvex::test::kCaseName);
 
 struct IniCase {
@@ -56,8 +52,7 @@ KALVEX_NAMED_CASE(IniCase)
 
 class IniValueTest : public testing::TestWithParam<IniCase> {};
 
-TEST_P(IniValueTest, ReadsValues)
-{
+TEST_P(IniValueTest, ReadsValues) {
     const IniReader ini(GetParam().text);
     EXPECT_EQ(ini.Value(GetParam().section, GetParam().key), GetParam().expected);
 }
@@ -91,8 +86,7 @@ KALVEX_NAMED_CASE(IntegerCase)
 
 class ParseIniIntegerTest : public testing::TestWithParam<IntegerCase> {};
 
-TEST_P(ParseIniIntegerTest, ReadsDecimalAndHexadecimal)
-{
+TEST_P(ParseIniIntegerTest, ReadsDecimalAndHexadecimal) {
     EXPECT_EQ(ParseIniInteger(GetParam().text), GetParam().expected);
 }
 
@@ -108,8 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                     IntegerCase{"bare_hex_prefix", "0x", std::nullopt}),
     kalvex::test::kCaseName);
 
-TEST(IniReader, DefaultsWhenMissingOrNotAnInteger)
-{
+TEST(IniReader, DefaultsWhenMissingOrNotAnInteger) {
     const IniReader ini("[S]\nNumber=abc\nFlag=no\nZero=0\nTwo=2\n");
     EXPECT_EQ(ini.ReadInteger("S", "Number", 7), 7);
     EXPECT_EQ(ini.ReadInteger("S", "Missing", 5), 5);
@@ -119,8 +112,7 @@ TEST(IniReader, DefaultsWhenMissingOrNotAnInteger)
     EXPECT_EQ(ini.ReadString("Missing", "Key", QStringLiteral("x")), QStringLiteral("x"));
 }
 
-TEST(IniWriter, WritesSectionsAndKeysInOrderWithCrLf)
-{
+TEST(IniWriter, WritesSectionsAndKeysInOrderWithCrLf) {
     IniWriter ini;
     ini.BeginSection("General");
     ini.WriteInteger("NumOfItems", 1);

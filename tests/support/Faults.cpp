@@ -6,27 +6,24 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/mount.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace kalvex::test {
 
-ImmutableFolder::ImmutableFolder(const QString& path) : m_path(path)
-{
+ImmutableFolder::ImmutableFolder(const QString& path) : m_path(path) {
     m_set = SetFlag(true);
 }
 
-ImmutableFolder::~ImmutableFolder()
-{
+ImmutableFolder::~ImmutableFolder() {
     if (m_set) {
         SetFlag(false);
     }
 }
 
-bool ImmutableFolder::SetFlag(bool on) const
-{
+bool ImmutableFolder::SetFlag(bool on) const {
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         return false;
@@ -41,22 +38,19 @@ bool ImmutableFolder::SetFlag(bool on) const
     return ok;
 }
 
-SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path)
-{
+SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path) {
     const QByteArray options = "size=" + QByteArray::number(bytes);
     m_mounted = ::mount("kalvex-test", QFile::encodeName(path).constData(), "tmpfs", 0,
                         options.constData()) == 0;
 }
 
-SmallFileSystem::~SmallFileSystem()
-{
+SmallFileSystem::~SmallFileSystem() {
     if (m_mounted) {
         ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
     }
 }
 
-void SmallFileSystem::Fill() const
-{
+void SmallFileSystem::Fill() const {
     const int fd = ::open(QFile::encodeName(m_path + "/filler").constData(),
                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::vector<char> block(4096, 'f');

@@ -17,20 +17,17 @@ namespace kalvex::test {
 
 namespace {
 
-QString TrashFiles()
-{
+QString TrashFiles() {
     return PrivateHome::Path() + QStringLiteral("/.local/share/Trash/files");
 }
 
-void Check(bool ok, const QString& what)
-{
+void Check(bool ok, const QString& what) {
     if (!ok) {
         throw std::runtime_error(("cannot " + what).toStdString());
     }
 }
 
-QStringList DescribeTree(const QString& root)
-{
+QStringList DescribeTree(const QString& root) {
     QStringList lines;
     const QDir base(root);
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -45,8 +42,8 @@ QStringList DescribeTree(const QString& root)
         const QString at = QStringLiteral("@%1").arg(st.st_mtim.tv_sec - kBaseTime);
         if (S_ISLNK(st.st_mode)) {
             char target[4096];
-            const ssize_t length = ::readlink(QFile::encodeName(info.filePath()).constData(),
-                                              target, sizeof target);
+            const ssize_t length =
+                ::readlink(QFile::encodeName(info.filePath()).constData(), target, sizeof target);
             Check(length >= 0, "read the link " + info.filePath());
             lines << relative + QStringLiteral("->") +
                          QString::fromLocal8Bit(target, static_cast<qsizetype>(length)) + at;
@@ -64,32 +61,27 @@ QStringList DescribeTree(const QString& root)
 
 }  // namespace
 
-void SetTime(const QString& path, int secondsAfterBase)
-{
+void SetTime(const QString& path, int secondsAfterBase) {
     const struct timespec times[2] = {{kBaseTime + secondsAfterBase, 0},
                                       {kBaseTime + secondsAfterBase, 0}};
-    Check(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times,
-                      AT_SYMLINK_NOFOLLOW) == 0,
-          "set the time of " + path);
+    Check(
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0,
+        "set the time of " + path);
 }
 
-Sandbox::Sandbox() : m_dir(PrivateHome::Path() + QStringLiteral("/sandbox-XXXXXX"))
-{
+Sandbox::Sandbox() : m_dir(PrivateHome::Path() + QStringLiteral("/sandbox-XXXXXX")) {
     Check(m_dir.isValid(), QStringLiteral("make a sandbox"));
 }
 
-QString Sandbox::Path(const QString& relative) const
-{
+QString Sandbox::Path(const QString& relative) const {
     return relative.isEmpty() ? m_dir.path() : m_dir.path() + u'/' + relative;
 }
 
-QByteArray Sandbox::NativePath(const QString& relative) const
-{
+QByteArray Sandbox::NativePath(const QString& relative) const {
     return QFile::encodeName(Path(relative));
 }
 
-void Sandbox::Make(const QString& root, const std::vector<Node>& nodes) const
-{
+void Sandbox::Make(const QString& root, const std::vector<Node>& nodes) const {
     Check(QDir().mkpath(Path(root)), "make " + root);
     std::vector<QString> folders;
     for (const Node& node : nodes) {
@@ -104,8 +96,9 @@ void Sandbox::Make(const QString& root, const std::vector<Node>& nodes) const
             SetTime(path, node.seconds);
         } else {
             QFile file(path);
-            Check(file.open(QIODevice::WriteOnly) && file.write(node.content) == node.content.size(),
-                  "write " + path);
+            Check(
+                file.open(QIODevice::WriteOnly) && file.write(node.content) == node.content.size(),
+                "write " + path);
             file.close();
             SetTime(path, node.seconds);
         }
@@ -116,18 +109,25 @@ void Sandbox::Make(const QString& root, const std::vector<Node>& nodes) const
     }
 }
 
-QStringList Sandbox::Describe(const QString& root) const
-{
+QStringList Sandbox::Describe(const QString& root) const {
     return DescribeTree(Path(root));
 }
 
-QStringList Sandbox::TrashContent()
-{
+QStringList Sandbox::Leftovers(const QString& root) const {
+    QStringList found;
+    QDirIterator it(Path(root), {".kvx~*"}, QDir::AllEntries | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found << it.next();
+    }
+    return found;
+}
+
+QStringList Sandbox::TrashContent() {
     return DescribeTree(TrashFiles());
 }
 
-void Sandbox::EmptyTrash()
-{
+void Sandbox::EmptyTrash() {
     QDir(PrivateHome::Path() + QStringLiteral("/.local/share/Trash")).removeRecursively();
 }
 

@@ -20,9 +20,7 @@ struct Node {
         : path(std::move(path)),
           content(std::move(content)),
           seconds(seconds),
-          linkTarget(std::move(linkTarget))
-    {
-    }
+          linkTarget(std::move(linkTarget)) {}
 
     QString path;
     QByteArray content;
@@ -44,6 +42,9 @@ public:
 
     // The tree below `root`, sorted: "dir/", "file=content@seconds", "link->target@seconds".
     QStringList Describe(const QString& root) const;
+
+    // The temporary files and folders of safe writes anywhere below `root`.
+    QStringList Leftovers(const QString& root = QString()) const;
 
     // What the private trash holds, described the same way.
     static QStringList TrashContent();

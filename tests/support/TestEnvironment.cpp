@@ -12,8 +12,7 @@ namespace {
 QString g_home;  // the test program's private home, set once by main
 }
 
-PrivateHome::PrivateHome()
-{
+PrivateHome::PrivateHome() {
     QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/kalvex-test-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a private home folder");
@@ -32,13 +31,11 @@ PrivateHome::PrivateHome()
     ::setenv("LANG", "C", 1);
 }
 
-PrivateHome::~PrivateHome()
-{
+PrivateHome::~PrivateHome() {
     QDir(QString::fromLocal8Bit(m_path)).removeRecursively();
 }
 
-QString PrivateHome::Path()
-{
+QString PrivateHome::Path() {
     return g_home;
 }
 

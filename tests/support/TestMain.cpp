@@ -7,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     const kalvex::test::PrivateHome home;
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

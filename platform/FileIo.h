@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include <utility>
+
+#include <unistd.h>
+
+namespace kalvex::platform {
+
+// An open file descriptor, closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    // Closes now, so that a write error that the file system reports only at close is seen.
+    bool Close() { return ::close(std::exchange(m_fd, -1)) == 0; }
+
+private:
+    int m_fd;
+};
+
+// Writes all of `data`, going on after short writes and interruptions. False with errno in
+// `error`.
+bool WriteAll(int fd, QByteArrayView data, int& error);
+
+}  // namespace kalvex::platform
