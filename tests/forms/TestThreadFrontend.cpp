@@ -1,9 +1,14 @@
 #include "GuiTest.h"
+#include "forms/LogListModel.h"
 #include "forms/ThreadFrontend.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QSet>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QTreeView>
 
 #include <atomic>
 #include <memory>
@@ -53,6 +58,24 @@ public:
     mutable QSet<QThread*> threads;
     QStringList calls;
     std::function<void(Answer)> pendingAnswer;
+};
+
+// A view that only fills a log list.
+class LogView final : public TRunView {
+public:
+    int RunProfileCount() const override { return 0; }
+    std::optional<Profile> RunProfileAt(int) const override { return std::nullopt; }
+    int RunSelectedProfile() const override { return -1; }
+    QString RunProjectFileName() const override { return {}; }
+    void RunBeginProfile(const QString&, int) override {}
+    void RunShowFolder(const QString&, bool) override {}
+    void RunAddLogRow(const LogRow& row) override { model.AddActionRow(row); }
+    void RunFinish(bool) override { model.Flush(); }
+    void RunAsk(const EngineMessage&, std::function<void(Answer)> answered) override {
+        answered(Answer::No);
+    }
+
+    TLogListModel model;
 };
 
 }  // namespace
@@ -119,6 +142,37 @@ private Q_SLOTS:
         QTRY_VERIFY(returned);
         QVERIFY(worker->wait(5000));
         QCOMPARE(answer, Answer::No);
+    }
+
+    // A run that reports 100,000 actions: one hand-off each, into a shown log list.
+    void hundredThousandRowsThroughTheHandOff() {
+        QObject context;
+        LogView view;
+        QTreeView list;
+        list.setUniformRowHeights(true);
+        list.setRootIsDecorated(false);
+        list.setModel(&view.model);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        TThreadFrontend frontend(context, view);
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<QThread> worker(QThread::create([&frontend] {
+            for (int i = 0; i < 100000; ++i) {
+                frontend.AddLogRow({"folder\\file" + QByteArray::number(i), "-", ">>", "-", 1});
+            }
+            frontend.FinishRun(true);
+        }));
+        // A real event loop, as the program runs: a polling wait would add its own pauses.
+        QEventLoop loop;
+        connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        worker->start();
+        loop.exec();
+        QVERIFY(worker->isFinished());
+        QCOMPARE(view.model.rowCount(), 100000);
+        qInfo("100000 rows in %lld ms", static_cast<long long>(timer.elapsed()));
+        QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void callsFromTheMainThreadRunDirectly() {
