@@ -1,0 +1,175 @@
+# Installs the build tree into a fresh prefix and checks what a desktop needs is there.
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... [-DRENDERED_SIZES="64 128 256"] -P CheckInstall.cmake
+
+set(failures 0)
+macro(fail message)
+    message(SEND_ERROR "${message}")
+    math(EXPR failures "${failures} + 1")
+endmacro()
+
+string(RANDOM LENGTH 8 suffix)
+set(prefix "${BUILD_DIR}/tests/resources/install-${suffix}")
+file(REMOVE_RECURSE "${prefix}")
+unset(ENV{DESTDIR})
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed (${result}):\n${output}")
+endif()
+
+set(icons share/icons/hicolor)
+set(expected
+    bin/kalvex
+    bin/kalvex-sync
+    share/kalvex/help.html
+    share/applications/kalvex.desktop
+    share/mime/packages/kalvex.xml
+    share/man/man1/kalvex-sync.1
+    ${icons}/scalable/apps/kalvex.svg)
+string(REPLACE " " ";" rendered "${RENDERED_SIZES}")
+set(sizes 16 32 48 ${rendered})
+foreach(size IN LISTS sizes)
+    list(APPEND expected ${icons}/${size}x${size}/apps/kalvex.png)
+endforeach()
+foreach(file IN LISTS expected)
+    if(NOT EXISTS "${prefix}/${file}")
+        fail("not installed: ${file}")
+    endif()
+endforeach()
+
+# Every PNG is as large as the folder it lies in says (width and height in the IHDR chunk).
+foreach(size IN LISTS sizes)
+    set(png "${prefix}/${icons}/${size}x${size}/apps/kalvex.png")
+    if(EXISTS "${png}")
+        file(READ "${png}" header OFFSET 16 LIMIT 8 HEX)
+        string(SUBSTRING "${header}" 0 8 widthHex)
+        string(SUBSTRING "${header}" 8 8 heightHex)
+        math(EXPR width "0x${widthHex}")
+        math(EXPR height "0x${heightHex}")
+        if(NOT width EQUAL size OR NOT height EQUAL size)
+            fail("${size}x${size}/apps/kalvex.png is ${width} x ${height}")
+        endif()
+    endif()
+endforeach()
+
+# The page is installed, and copied beside the built program, unchanged.
+foreach(copy "${prefix}/share/kalvex/help.html" "${BUILD_DIR}/app/kalvex/help.html")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
+        "${SOURCE_DIR}/resources/help.html" "${copy}" RESULT_VARIABLE different)
+    if(NOT different EQUAL 0)
+        fail("${copy} is missing or not a copy of resources/help.html")
+    endif()
+endforeach()
+
+# The desktop entry: the keys a launcher and a file manager read, and the validator's verdict.
+set(entry "${prefix}/share/applications/kalvex.desktop")
+if(EXISTS "${entry}")
+    file(READ "${entry}" entryText)
+    # One by one: a list would split the values at their semicolons.
+    set(value_Name "Kalvex")
+    set(value_Exec "kalvex %f")
+    set(value_Icon "kalvex")
+    set(value_Categories "Utility\\;FileTools\\;")
+    set(value_MimeType "application/x-kalvex-project\\;")
+    foreach(key Name Exec Icon Categories MimeType)
+        string(REPLACE "\\;" ";" value "${value_${key}}")
+        string(FIND "\n${entryText}" "\n${key}=${value}\n" at)
+        if(at EQUAL -1)
+            fail("kalvex.desktop lacks the line ${key}=${value}")
+        endif()
+    endforeach()
+    find_program(validator desktop-file-validate)
+    if(validator)
+        execute_process(COMMAND "${validator}" "${entry}" RESULT_VARIABLE result
+            OUTPUT_VARIABLE output ERROR_VARIABLE output)
+        if(NOT result EQUAL 0 OR output MATCHES "error")
+            fail("desktop-file-validate refuses kalvex.desktop:\n${output}")
+        endif()
+    else()
+        message(STATUS "desktop-file-validate not found (package desktop-file-utils): "
+                       "the desktop entry is not validated")
+    endif()
+endif()
+
+set(mime "${prefix}/share/mime/packages/kalvex.xml")
+if(EXISTS "${mime}")
+    file(READ "${mime}" content)
+    if(NOT content MATCHES "type=\"application/x-kalvex-project\"" OR
+       NOT content MATCHES "<glob pattern=\"\\*\\.kvx\"/>" OR NOT content MATCHES "<comment>")
+        fail("kalvex.xml does not map *.kvx to application/x-kalvex-project with a comment")
+    endif()
+    find_program(xmllint xmllint)
+    if(xmllint)
+        execute_process(COMMAND "${xmllint}" --noout "${mime}" RESULT_VARIABLE result
+            ERROR_VARIABLE output)
+        if(NOT result EQUAL 0)
+            fail("kalvex.xml is not well-formed:\n${output}")
+        endif()
+    endif()
+endif()
+
+# Every option that kalvex-sync --help names is in the manual page and on the help page.
+set(manual "${prefix}/share/man/man1/kalvex-sync.1")
+set(page "${prefix}/share/kalvex/help.html")
+if(EXISTS "${prefix}/bin/kalvex-sync" AND EXISTS "${manual}" AND EXISTS "${page}")
+    execute_process(COMMAND "${prefix}/bin/kalvex-sync" --help OUTPUT_VARIABLE usage
+        RESULT_VARIABLE result)
+    string(REGEX MATCHALL "--[a-z][a-z-]*" options "${usage}")
+    list(REMOVE_DUPLICATES options)
+    list(LENGTH options count)
+    if(NOT result EQUAL 0 OR count LESS 5)
+        fail("kalvex-sync --help gave ${count} options (status ${result})")
+    endif()
+    file(READ "${manual}" manualText)
+    string(REPLACE "\\-" "-" manualText "${manualText}")
+    file(READ "${page}" pageText)
+    foreach(option IN LISTS options)
+        if(NOT manualText MATCHES "[^a-z-]${option}[^a-z-]")
+            fail("the manual page does not cover ${option}")
+        endif()
+        if(NOT pageText MATCHES "[^a-z-]${option}[^a-z-]")
+            fail("help.html does not cover ${option}")
+        endif()
+    endforeach()
+    find_program(groff groff)
+    if(groff)
+        execute_process(COMMAND "${groff}" -man -ww -z "${manual}" RESULT_VARIABLE result
+            ERROR_VARIABLE warnings)
+        if(NOT result EQUAL 0 OR NOT warnings STREQUAL "")
+            fail("groff warns about kalvex-sync.1:\n${warnings}")
+        endif()
+    endif()
+endif()
+
+# help.html refers to nothing that is not there: files beside it, anchors in it.
+if(EXISTS "${page}")
+    file(READ "${page}" pageText)
+    # A semicolon, as in "data:image/png;base64", would split the list of references.
+    string(REPLACE ";" "," pageText "${pageText}")
+    string(REGEX MATCHALL "(href|src)=\"[^\"]*\"" references "${pageText}")
+    list(LENGTH references count)
+    if(count EQUAL 0)
+        fail("help.html holds no reference at all: the check would prove nothing")
+    endif()
+    foreach(reference IN LISTS references)
+        string(REGEX REPLACE "^(href|src)=\"([^\"]*)\"$" "\\2" target "${reference}")
+        if(target MATCHES "^(https?:|mailto:|data:image/png,base64,)")
+            continue()
+        elseif(target MATCHES "^#(.+)$")
+            if(NOT pageText MATCHES "id=\"${CMAKE_MATCH_1}\"")
+                fail("help.html links to the missing anchor ${target}")
+            endif()
+        else()
+            string(REGEX REPLACE "#.*$" "" file "${target}")
+            if(IS_ABSOLUTE "${file}" OR NOT EXISTS "${prefix}/share/kalvex/${file}")
+                fail("help.html refers to ${target}, which is not installed beside it")
+            endif()
+        endif()
+    endforeach()
+endif()
+
+file(REMOVE_RECURSE "${prefix}")
+if(failures GREATER 0)
+    message(FATAL_ERROR "${failures} install check(s) failed")
+endif()
+message(STATUS "The installed files are complete")
