@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace kalvex {
 
 namespace {
@@ -25,6 +27,16 @@ constexpr int kDirectoryATop = 56;
 constexpr int kDirectoryBTop = 88;
 
 const QString kCaption = "Kalvex";
+
+// The places are made for Tahoma 8 pt. A wider face gets the room its labels need, added
+// between the labels and the edits, so no caption is cut off; with Tahoma this is none.
+int ExtraLabelWidth(const QFontMetrics& metrics) {
+    int extra = 0;
+    for (const char* caption : {"Name:", "Directory A:", "Directory B:"}) {
+        extra = std::max(extra, metrics.horizontalAdvance(caption) + 1 - kLabelWidth);
+    }
+    return extra;
+}
 
 }  // namespace
 
@@ -55,7 +67,8 @@ TfrmSyncSettings::TfrmSyncSettings(QWidget* owner, TSyncSettingsPrompts* prompts
     setWindowTitle("Properties");
     // The owner's face and size, as every window of the program has.
     setAttribute(Qt::WA_WindowPropagation);
-    setFixedSize(kClientWidth, kClientHeight);
+    m_extra = ExtraLabelWidth(fontMetrics());
+    setFixedSize(kClientWidth + m_extra, kClientHeight);
     setSizeGripEnabled(false);
     CreateControls();
     txtItemName->setFocus();
@@ -101,7 +114,7 @@ QLabel* TfrmSyncSettings::AddLabel(const char* name, const QString& caption, QLi
                                    int top) {
     auto* label = new QLabel(caption, this);
     label->setObjectName(name);
-    label->setGeometry(kLabelLeft, top, kLabelWidth, kRowHeight);
+    label->setGeometry(kLabelLeft, top, kLabelWidth + m_extra, kRowHeight);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setBuddy(&buddy);
     return label;
@@ -110,7 +123,7 @@ QLabel* TfrmSyncSettings::AddLabel(const char* name, const QString& caption, QLi
 QLineEdit* TfrmSyncSettings::AddEdit(const char* name, int top, int width) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(name);
-    edit->setGeometry(kEditLeft, top, width, kRowHeight);
+    edit->setGeometry(kEditLeft + m_extra, top, width, kRowHeight);
     return edit;
 }
 
@@ -118,7 +131,7 @@ QPushButton* TfrmSyncSettings::AddButton(const char* name, const QString& captio
                                          const QRect& place) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(name);
-    button->setGeometry(place);
+    button->setGeometry(place.translated(m_extra, 0));
     return button;
 }
 

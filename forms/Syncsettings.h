@@ -71,6 +71,7 @@ private:
 
     std::unique_ptr<TSyncSettingsPrompts> m_ownPrompts;
     TSyncSettingsPrompts& m_prompts;
+    int m_extra = 0;  // room added for the labels where the face is wider than Tahoma
 
     QLabel* lblItemName = nullptr;
     QLineEdit* txtItemName = nullptr;

@@ -66,6 +66,7 @@ private:
     QTemporaryDir m_root;
     ScriptedSettingsPrompts* m_prompts = nullptr;
     std::unique_ptr<ScriptedSettingsPrompts> m_ownedPrompts;
+    std::unique_ptr<QWidget> m_owner;
     std::unique_ptr<TfrmSyncSettings> m_dialog;
 
     // "a/", "b/" and "file" below the temporary root; "" stays empty, "-" is missing.
@@ -94,9 +95,17 @@ private Q_SLOTS:
     void init() {
         m_ownedPrompts = std::make_unique<ScriptedSettingsPrompts>();
         m_prompts = m_ownedPrompts.get();
-        m_dialog = std::make_unique<TfrmSyncSettings>(nullptr, m_prompts);
+        // A face as narrow as Tahoma 8 pt, for which the places are made.
+        m_owner = std::make_unique<QWidget>();
+        QFont narrow;
+        narrow.setPixelSize(8);
+        m_owner->setFont(narrow);
+        m_dialog = std::make_unique<TfrmSyncSettings>(m_owner.get(), m_prompts);
     }
-    void cleanup() { m_dialog.reset(); }
+    void cleanup() {
+        m_dialog.reset();
+        m_owner.reset();
+    }
 
     void refusesMissingFoldersInTheOrderAThenB_data() {
         QTest::addColumn<QString>("dirA");
@@ -442,6 +451,39 @@ private Q_SLOTS:
         QVERIFY(!m_dialog->isSizeGripEnabled());
         m_dialog->resize(800, 300);
         QCOMPARE(m_dialog->size(), QSize(593, 158));
+    }
+
+    // A face wider than Tahoma widens the labels and moves the rest right by as much.
+    void wideFaceGivesTheLabelsRoom_data() {
+        QTest::addColumn<int>("pixelSize");
+        QTest::newRow("14 pixels") << 14;
+        QTest::newRow("20 pixels") << 20;
+    }
+    void wideFaceGivesTheLabelsRoom() {
+        QFETCH(int, pixelSize);
+        QFont wide;
+        wide.setPixelSize(pixelSize);
+        m_owner->setFont(wide);
+        const TfrmSyncSettings dialog(m_owner.get(), m_prompts);
+        const int extra = dialog.width() - 593;
+        QVERIFY(extra > 0);
+        QCOMPARE(dialog.height(), 158);
+        QCOMPARE(dialog.maximumSize(), dialog.minimumSize());
+        for (const char* name : {"lblItemName", "lblDirectoryA", "lblDirectoryB"}) {
+            const auto* label = dialog.findChild<QLabel*>(name);
+            const QString caption = label->text().remove('&');
+            QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(caption), name);
+            QCOMPARE(label->x(), 11);
+            QCOMPARE(label->buddy()->x(), label->geometry().right() + 8);
+        }
+        const auto place = [&dialog](const char* name) {
+            return dialog.findChild<QWidget*>(name)->geometry();
+        };
+        QCOMPARE(place("txtItemName"), QRect(80 + extra, 16, 265, 21));
+        QCOMPARE(place("txtDirectoryA"), QRect(80 + extra, 56, 481, 21));
+        QCOMPARE(place("cmdSelectDirectoryB"), QRect(561 + extra, 88, 25, 21));
+        QCOMPARE(place("cmdOK"), QRect(408 + extra, 128, 83, 23));
+        QCOMPARE(place("cmdCancel"), QRect(503 + extra, 128, 83, 23));
     }
 
     // Owned by the main window: its face and size, centred over it, gone with it.
