@@ -55,13 +55,25 @@ private Q_SLOTS:
         QTest::newRow("the installed path is a folder") << "empty"
                                                         << "share/kalvex"
                                                         << "";
+        QTest::newRow("installed, relative to the program") << "bin"
+                                                            << "../share/kalvex/help.html"
+                                                            << "bin/help.html";
+        QTest::newRow("installed, relative to the program, nothing beside")
+            << "empty"
+            << "../share/kalvex/help.html"
+            << "share/kalvex/help.html";
+        QTest::newRow("relative and missing") << "empty"
+                                              << "../share/help.html"
+                                              << "";
     }
     void findsThePage() {
         QFETCH(QString, programFolder);
         QFETCH(QString, installed);
         QFETCH(QString, expected);
-        const QString found =
-            HelpPagePath(Path(programFolder), installed.isEmpty() ? QString() : Path(installed));
+        // Relative installed paths stay relative: they are taken from the program's folder.
+        const bool relative = installed.startsWith("..");
+        const QString found = HelpPagePath(
+            Path(programFolder), installed.isEmpty() || relative ? installed : Path(installed));
         QCOMPARE(found, expected.isEmpty() ? QString() : Path(expected));
     }
 
@@ -69,9 +81,13 @@ private Q_SLOTS:
     void noProgramFolderIsNotTheCurrentDirectory() {
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(Path("bin")));
-        const QString found = HelpPagePath(QString(), QString());
+        const QString beside = HelpPagePath(QString(), QString());
+        const QString relative = HelpPagePath(QString(), "help.html");
+        const QString absolute = HelpPagePath(QString(), Path("share/kalvex/help.html"));
         QVERIFY(QDir::setCurrent(previous));
-        QCOMPARE(found, QString());
+        QCOMPARE(beside, QString());
+        QCOMPARE(relative, QString());
+        QCOMPARE(absolute, Path("share/kalvex/help.html"));
     }
 };
 
