@@ -42,8 +42,9 @@ struct LogRow {
 };
 
 // The front end of a run: the desktop window or the terminal tool. The worker calls every
-// operation on its own thread; each one returns only when the front end has done it, so a
-// front end that owns widgets hands the call to its own thread and waits.
+// operation on its own thread. Reads and message boxes return only with their answer; a
+// front end that owns widgets hands them to its own thread and waits. It may show folders
+// and rows later, but in the order they came and before anything that follows them.
 class SyncFrontend {
 public:
     virtual ~SyncFrontend() = default;

@@ -1,5 +1,6 @@
 #include "ThreadFrontend.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QThread>
 
@@ -12,6 +13,11 @@ namespace kalvex {
 TThreadFrontend::TThreadFrontend(QObject& context, TRunView& view)
     : m_context(context), m_view(view) {}
 
+namespace {
+// How long one batch of queued rows may hold the main thread: input is served in between.
+constexpr qint64 kBatchNanoseconds = 15'000'000;
+}  // namespace
+
 template <typename Fn>
 auto TThreadFrontend::OnMainThread(Fn&& fn) {
     using Result = std::invoke_result_t<Fn&>;
@@ -19,12 +25,71 @@ auto TThreadFrontend::OnMainThread(Fn&& fn) {
         return fn();
     }
     if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(&m_context, std::forward<Fn>(fn), Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, &fn] {
+                ShowQueued(true);
+                fn();
+            },
+            Qt::BlockingQueuedConnection);
     } else {
         Result result{};
         QMetaObject::invokeMethod(
-            &m_context, [&result, &fn] { result = fn(); }, Qt::BlockingQueuedConnection);
+            &m_context,
+            [this, &result, &fn] {
+                ShowQueued(true);
+                result = fn();
+            },
+            Qt::BlockingQueuedConnection);
         return result;
+    }
+}
+
+void TThreadFrontend::Queue(Shown item) {
+    if (QThread::currentThread() == m_context.thread()) {
+        m_queue.push_back(std::move(item));
+        ShowQueued(true);
+        return;
+    }
+    bool first = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_queueLock);
+        first = m_queue.empty();
+        m_queue.push_back(std::move(item));
+    }
+    // One hand-off carries whatever has been queued by the time the main thread gets to it.
+    if (first) {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { ShowQueued(false); }, Qt::QueuedConnection);
+    }
+}
+
+void TThreadFrontend::ShowQueued(bool all) {
+    std::vector<Shown> batch;
+    {
+        const std::lock_guard<std::mutex> lock(m_queueLock);
+        batch.swap(m_queue);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (const auto* folder = std::get_if<FolderMet>(&batch[i])) {
+            m_view.RunShowFolder(folder->folder, folder->topLevel);
+        } else {
+            m_view.RunAddLogRow(std::get<LogRow>(batch[i]));
+        }
+        if (!all && clock.nsecsElapsed() > kBatchNanoseconds && i + 1 < batch.size()) {
+            // The rest goes back in front of what came since, and waits for the next turn.
+            const std::lock_guard<std::mutex> lock(m_queueLock);
+            const bool resume = m_queue.empty();
+            m_queue.insert(m_queue.begin(), std::make_move_iterator(batch.begin() + i + 1),
+                           std::make_move_iterator(batch.end()));
+            if (resume) {
+                QMetaObject::invokeMethod(
+                    &m_context, [this] { ShowQueued(false); }, Qt::QueuedConnection);
+            }
+            return;
+        }
     }
 }
 
@@ -49,11 +114,11 @@ void TThreadFrontend::BeginProfile(const QString& profileName, int topLevelFolde
 }
 
 void TThreadFrontend::ShowFolder(const QString& currentFolder, bool topLevel) {
-    OnMainThread([&] { m_view.RunShowFolder(currentFolder, topLevel); });
+    Queue(FolderMet{currentFolder, topLevel});
 }
 
 void TThreadFrontend::AddLogRow(const LogRow& row) {
-    OnMainThread([&] { m_view.RunAddLogRow(row); });
+    Queue(row);
 }
 
 void TThreadFrontend::FinishRun(bool allProfilesCompleted) {
@@ -70,6 +135,7 @@ Answer TThreadFrontend::MessageBox(const EngineMessage& message) {
     QMetaObject::invokeMethod(
         &m_context,
         [this, message, answer, answered] {
+            ShowQueued(true);
             m_view.RunAsk(message, [answer, answered](Answer a) {
                 std::call_once(*answered, [&] { answer->set_value(a); });
             });

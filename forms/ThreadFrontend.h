@@ -5,10 +5,17 @@
 
 #include <QObject>
 
+#include <mutex>
+#include <variant>
+#include <vector>
+
 namespace kalvex {
 
-// The front end the worker talks to. Every call is carried to the thread of `context` and
-// waits there for the view; values come back as copies, so the worker never touches a widget.
+// The front end the worker talks to. Every call is carried to the thread of `context`;
+// values come back as copies, so the worker never touches a widget. Folders met and rows
+// are queued and shown in batches, in order: a blocking hand-off per row would cost the
+// worker more time than the copy it reports. Every other call waits for the view, and
+// first shows what is queued, so the view sees everything in the worker's order.
 class TThreadFrontend final : public SyncFrontend {
 public:
     TThreadFrontend(QObject& context, TRunView& view);
@@ -28,11 +35,21 @@ public:
     Answer MessageBox(const EngineMessage& message) override;
 
 private:
+    struct FolderMet {
+        QString folder;
+        bool topLevel;
+    };
+    using Shown = std::variant<FolderMet, LogRow>;
+
     template <typename Fn>
     auto OnMainThread(Fn&& fn);
+    void Queue(Shown item);
+    void ShowQueued(bool all);  // main thread
 
     QObject& m_context;
     TRunView& m_view;
+    std::mutex m_queueLock;
+    std::vector<Shown> m_queue;
 };
 
 }  // namespace kalvex
