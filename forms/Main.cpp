@@ -1,12 +1,15 @@
 #include "Main.h"
 
+#include "About.h"
 #include "GridDelegate.h"
+#include "HelpPage.h"
 #include "Icons.h"
 #include "LogIndentDelegate.h"
 #include "LogListModel.h"
 #include "Prompts.h"
 #include "ShortcutGuard.h"
 #include "StatusBar.h"
+#include "Syncsettings.h"
 #include "WidgetPrompts.h"
 #include "engine/Kalvex.h"
 #include "engine/ProjectFile.h"
@@ -15,9 +18,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -27,6 +32,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -78,6 +84,29 @@ QFont WindowFont() {
     return font;
 }
 
+// Every row has its check box; none can be edited in place.
+std::unique_ptr<QTreeWidgetItem> ProfileRow(const Profile& profile) {
+    auto row =
+        std::make_unique<QTreeWidgetItem>(QStringList{profile.Name, profile.DirA, profile.DirB});
+    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
+    return row;
+}
+
+// Holds the painting of a widget back while several changes are made to it.
+class UpdatesSuspended {
+public:
+    explicit UpdatesSuspended(QWidget& widget) : m_widget(widget) {
+        m_widget.setUpdatesEnabled(false);
+    }
+    ~UpdatesSuspended() { m_widget.setUpdatesEnabled(true); }
+    UpdatesSuspended(const UpdatesSuspended&) = delete;
+    UpdatesSuspended& operator=(const UpdatesSuspended&) = delete;
+
+private:
+    QWidget& m_widget;
+};
+
 int WindowStateValue(Qt::WindowStates state) {
     if (state & Qt::WindowMinimized) {
         return 1;
@@ -97,7 +126,7 @@ struct TfrmMain::ActionEntry {
     int image;                 // index in imlMain, -1: none
     bool enabledAtStart;
     const char* toolCaption;  // the tool button's own caption, when it has one
-    Handler handler;          // null: the command arrives with the profile editing and help
+    Handler handler;
 };
 
 TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
@@ -139,9 +168,11 @@ void TfrmMain::CreateActions() {
     const K none(Qt::Key_unknown);
     const std::array<ActionEntry, 16> entries = {{
         {&TfrmMain::actEditAdd, "actEditAdd", "&Add...", "Add",
-         "Adds a new profile to the current project.", none, 3, true, "Add", nullptr},
+         "Adds a new profile to the current project.", none, 3, true, "Add",
+         &TfrmMain::actEditAddExecute},
         {&TfrmMain::actEditDelete, "actEditDelete", "&Delete", "Delete",
-         "Deletes the selected profile.", K(Qt::Key_Delete), 4, false, "Delete", nullptr},
+         "Deletes the selected profile.", K(Qt::Key_Delete), 4, false, "Delete",
+         &TfrmMain::actEditDeleteExecute},
         {&TfrmMain::actFileNew, "actFileNew", "&New", "New", "Creates a new project.",
          K(Qt::CTRL, Qt::Key_N), 0, true, "New", &TfrmMain::actFileNewExecute},
         {&TfrmMain::actFileOpen, "actFileOpen", "&Open...", "Open", "Opens an existing project.",
@@ -155,21 +186,23 @@ void TfrmMain::CreateActions() {
          "Saves the current project with a new name.", none, -1, true, nullptr,
          &TfrmMain::actFileSaveAsExecute},
         {&TfrmMain::actHelpAbout, "actHelpAbout", "&About...", "About",
-         "Displays program information.", none, -1, true, nullptr, nullptr},
+         "Displays program information.", none, -1, true, nullptr, &TfrmMain::actHelpAboutExecute},
         {&TfrmMain::actFileExit, "actFileExit", "E&xit", "Exit", "Quits the application.", none, -1,
          true, nullptr, &TfrmMain::actFileExitExecute},
         {&TfrmMain::actEditMoveUp, "actEditMoveUp", "Move &Up", "Move Up",
-         "Moves up the selected profile.", none, 5, false, "Up", nullptr},
+         "Moves up the selected profile.", none, 5, false, "Up", &TfrmMain::actEditMoveUpExecute},
         {&TfrmMain::actEditMoveDown, "actEditMoveDown", "Move &Down", "Move Down",
-         "Moves down the selected profile.", none, 6, false, "Down", nullptr},
+         "Moves down the selected profile.", none, 6, false, "Down",
+         &TfrmMain::actEditMoveDownExecute},
         {&TfrmMain::actEditProperties, "actEditProperties", "P&roperties...", "Properties",
          "Displays the properties of the selected profile.", K(Qt::Key_Return), 7, false, nullptr,
-         nullptr},
+         &TfrmMain::actEditPropertiesExecute},
         {&TfrmMain::actSyncSelected, "actSyncSelected", "Synchronize &Selected",
          "Synchronize Selected", "Synchronizes only the selected profile.", K(Qt::Key_F4), -1,
          false, nullptr, &TfrmMain::actSyncSelectedExecute},
         {&TfrmMain::actHelpContents, "actHelpContents", "&Help...", "Help",
-         "Displays the help contents.", K(Qt::Key_F1), 10, true, nullptr, nullptr},
+         "Displays the help contents.", K(Qt::Key_F1), 10, true, nullptr,
+         &TfrmMain::actHelpContentsExecute},
         {&TfrmMain::actSyncAbort, "actSyncAbort", "A&bort", "Abort",
          "Aborts the current synchronization.", K(Qt::Key_Escape), 9, false, "Abort",
          &TfrmMain::actSyncAbortExecute},
@@ -201,9 +234,7 @@ void TfrmMain::CreateActions() {
         connect(action, &QAction::triggered, this, [this, action] { RunHandler(action); });
         this->*entry.action = action;
         aclMain.append(action);
-        if (entry.handler != nullptr) {
-            m_handlers.insert(action, entry.handler);
-        }
+        m_handlers.insert(action, entry.handler);
     }
     actFileSetAsDefault->setCheckable(true);
     addActions(aclMain);
@@ -264,8 +295,8 @@ void TfrmMain::CreateLists() {
             [this](const QPoint& at) { popEdit->popup(lvSyncList->viewport()->mapToGlobal(at)); });
     connect(lvSyncList, &QTreeWidget::itemSelectionChanged, this,
             [this] { lvSyncListSelectItem(!lvSyncList->selectedItems().isEmpty()); });
-    connect(lvSyncList, &QTreeWidget::itemDoubleClicked, this,
-            [this] { Execute(actEditProperties); });
+    connect(lvSyncList, &QTreeWidget::itemDoubleClicked, this, &TfrmMain::lvSyncListDblClick);
+    lvSyncList->installEventFilter(this);
 
     m_logModel = new TLogListModel(this);
     m_logModel->SetImages(imlIcons);
@@ -347,9 +378,11 @@ void TfrmMain::CreateMenus() {
     QAction* dirA = popEditExplore->addAction("Directory &A");
     dirA->setObjectName("popEditExploreDirA");
     dirA->setStatusTip("Opens directory A with Windows Explorer.");
+    connect(dirA, &QAction::triggered, this, &TfrmMain::popEditExploreDirAClick);
     QAction* dirB = popEditExplore->addAction("Directory &B");
     dirB->setObjectName("popEditExploreDirB");
     dirB->setStatusTip("Opens directory B with Windows Explorer.");
+    connect(dirB, &QAction::triggered, this, &TfrmMain::popEditExploreDirBClick);
     popEdit->addSeparator()->setObjectName("popEditSep2");
     popEdit->addActions({actEditAdd, actEditDelete});
     popEdit->addSeparator()->setObjectName("popEditSep3");
@@ -377,9 +410,7 @@ bool TfrmMain::Execute(QAction* action) {
 }
 
 void TfrmMain::RunHandler(QAction* action) {
-    if (const Handler handler = m_handlers.value(action); handler != nullptr) {
-        (this->*handler)();
-    }
+    (this->*m_handlers.value(action))();
 }
 
 bool TfrmMain::RunInProgress() const {
@@ -469,9 +500,7 @@ void TfrmMain::LoadProject(const QString& path) {
     SetTitles(QFileInfo(path).fileName() + " - " + kAppName, true);
     lvSyncList->clear();
     for (const Profile& profile : std::as_const(profiles)) {
-        auto* item = new QTreeWidgetItem(lvSyncList, {profile.Name, profile.DirA, profile.DirB});
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
+        InsertRow(lvSyncList->topLevelItemCount(), ProfileRow(profile));
     }
     lvSyncListSelectItem(false);
     UpdateDefaultMark();
@@ -530,6 +559,153 @@ void TfrmMain::lvSyncListSelectItem(bool selected) {
         actSyncSelected->setEnabled(selected);
     }
     popEditExplore->setEnabled(selected);
+}
+
+// ---- Profile editing
+
+QTreeWidgetItem* TfrmMain::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = lvSyncList->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.constFirst();
+}
+
+void TfrmMain::SelectOnly(QTreeWidgetItem& row) {
+    // The old row is reported deselected first, so the row commands end enabled.
+    lvSyncList->clearSelection();
+    row.setSelected(true);
+}
+
+QTreeWidgetItem* TfrmMain::InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row) {
+    lvSyncList->insertTopLevelItem(index, row.get());
+    return row.release();  // the list owns it now
+}
+
+void TfrmMain::RemoveRow(QTreeWidgetItem* row) {
+    // A single-selection view selects a neighbour of its removed current row.
+    if (lvSyncList->currentItem() == row) {
+        lvSyncList->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    row->setSelected(false);
+    delete lvSyncList->takeTopLevelItem(lvSyncList->indexOfTopLevelItem(row));
+}
+
+void TfrmMain::actEditAddExecute() {
+    QTreeWidgetItem* const previous = SelectedRow();
+    const int index = previous != nullptr ? lvSyncList->indexOfTopLevelItem(previous)
+                                          : lvSyncList->topLevelItemCount();
+    QTreeWidgetItem* const row = InsertRow(index, ProfileRow({true, {}, {}, {}}));
+    SelectOnly(*row);
+    Execute(actEditProperties);
+    // All three empty exactly when the dialog was left without OK: OK needs both folders.
+    if (row->text(0).isEmpty() && row->text(1).isEmpty() && row->text(2).isEmpty()) {
+        RemoveRow(row);
+        if (previous != nullptr) {
+            SelectOnly(*previous);
+        }
+    }
+    UpdateCommands();
+}
+
+void TfrmMain::actEditDeleteExecute() {
+    QTreeWidgetItem* const row = SelectedRow();
+    if (row == nullptr) {
+        return;
+    }
+    RemoveRow(row);
+    Modified = true;
+    UpdateCommands();
+}
+
+void TfrmMain::actEditMoveUpExecute() {
+    MoveSelectedRow(-1);
+}
+
+void TfrmMain::actEditMoveDownExecute() {
+    MoveSelectedRow(1);
+}
+
+void TfrmMain::MoveSelectedRow(int offset) {
+    QTreeWidgetItem* const row = SelectedRow();
+    if (row == nullptr) {
+        return;
+    }
+    const int target = lvSyncList->indexOfTopLevelItem(row) + offset;
+    if (target < 0 || target >= lvSyncList->topLevelItemCount()) {
+        return;
+    }
+    {
+        const UpdatesSuspended suspended(*lvSyncList);
+        // The copy goes above the row above, or below the row below, before the row goes.
+        QTreeWidgetItem* const moved = InsertRow(offset < 0 ? target : target + 1,
+                                                 std::unique_ptr<QTreeWidgetItem>(row->clone()));
+        RemoveRow(row);
+        SelectOnly(*moved);
+    }
+    Modified = true;
+}
+
+void TfrmMain::actEditPropertiesExecute() {
+    const QTreeWidgetItem* const row = SelectedRow();
+    if (row == nullptr) {
+        return;
+    }
+    TfrmSyncSettings frmSyncSettings(this, &m_prompts->SyncSettingsPrompts());
+    frmSyncSettings.SetTexts({row->text(0), row->text(1), row->text(2)});
+    if (frmSyncSettings.exec() != QDialog::Accepted) {
+        return;
+    }
+    // The row selected now; while the dialog was modal the window took no input.
+    if (QTreeWidgetItem* const selected = SelectedRow()) {
+        const ProfileTexts texts = frmSyncSettings.Texts();
+        selected->setText(0, texts.Name);
+        selected->setText(1, texts.DirA);
+        selected->setText(2, texts.DirB);
+        Modified = true;
+    }
+}
+
+void TfrmMain::lvSyncListDblClick() {
+    Execute(actEditProperties);
+}
+
+bool TfrmMain::lvSyncListKeyPress(const QString& key) {
+    if (key != QString(QChar(u'\r'))) {
+        return false;
+    }
+    Execute(actEditProperties);
+    return true;
+}
+
+void TfrmMain::popEditExploreDirAClick() {
+    ExploreDirectory(1);
+}
+
+void TfrmMain::popEditExploreDirBClick() {
+    ExploreDirectory(2);
+}
+
+void TfrmMain::ExploreDirectory(int column) {
+    const QTreeWidgetItem* const row = SelectedRow();
+    // An empty path names no folder; the current directory is not meant.
+    if (row == nullptr || row->text(column).isEmpty()) {
+        return;
+    }
+    // A relative folder is taken from the current directory, as the folder test takes it.
+    m_prompts->UrlOpener().OpenUrl(QUrl::fromLocalFile(QDir().absoluteFilePath(row->text(column))));
+}
+
+// ---- Help
+
+void TfrmMain::actHelpContentsExecute() {
+    const QString page = HelpPagePath(QCoreApplication::applicationDirPath(),
+                                      QStringLiteral(KALVEX_INSTALLED_HELP_PAGE));
+    if (!page.isEmpty()) {
+        m_prompts->UrlOpener().OpenUrl(QUrl::fromLocalFile(page));
+    }
+}
+
+void TfrmMain::actHelpAboutExecute() {
+    TfrmAbout frmAbout(this, &m_prompts->UrlOpener());
+    frmAbout.exec();
 }
 
 // ---- Runs
@@ -779,6 +955,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lvSyncList && event->type() == QEvent::KeyPress) {
+        return lvSyncListKeyPress(static_cast<QKeyEvent*>(event)->text());
+    }
     if (event->type() == QEvent::StatusTip) {
         stbMain->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;

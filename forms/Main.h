@@ -22,6 +22,7 @@ class QSplitter;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace kalvex {
 
@@ -88,6 +89,25 @@ private:
     void actSyncAllExecute();
     void actSyncSelectedExecute();
     void actSyncAbortExecute();
+    void actEditAddExecute();
+    void actEditDeleteExecute();
+    void actEditMoveUpExecute();
+    void actEditMoveDownExecute();
+    void actEditPropertiesExecute();
+    void actHelpContentsExecute();
+    void actHelpAboutExecute();
+    void lvSyncListDblClick();
+    bool lvSyncListKeyPress(const QString& key);  // true when the key was taken
+    void popEditExploreDirAClick();
+    void popEditExploreDirBClick();
+
+    QTreeWidgetItem* SelectedRow() const;
+    // Selects only `row`, without the focus rectangle and without scrolling to it.
+    void SelectOnly(QTreeWidgetItem& row);
+    QTreeWidgetItem* InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row);
+    void RemoveRow(QTreeWidgetItem* row);
+    void MoveSelectedRow(int offset);
+    void ExploreDirectory(int column);
 
     void StartRun(bool syncAllMode);
     bool AskToSave();  // the save question; true when the command may go on

@@ -11,6 +11,9 @@ class QWidget;
 
 namespace kalvex {
 
+class TSyncSettingsPrompts;
+class TUrlOpener;
+
 // Everything the main window asks the user, in one place, so tests can script the answers.
 class TPrompts {
 public:
@@ -30,6 +33,10 @@ public:
                                    std::function<void(Answer)> answered) = 0;
     virtual void CloseEngineMessages() = 0;
     virtual void Beep() = 0;
+    // The properties dialog's folder chooser and message box.
+    virtual TSyncSettingsPrompts& SyncSettingsPrompts() = 0;
+    // Opens a folder, the help page or the web page with the user's default program.
+    virtual TUrlOpener& UrlOpener() = 0;
 };
 
 }  // namespace kalvex

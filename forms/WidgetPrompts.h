@@ -1,6 +1,8 @@
 #pragma once
 
+#include "About.h"
 #include "Prompts.h"
+#include "Syncsettings.h"
 
 #include <QFileDialog>
 #include <QList>
@@ -9,7 +11,8 @@
 
 namespace kalvex {
 
-// The real prompts: message boxes and the two file dialogs of the main window.
+// The real prompts: message boxes, the two file dialogs of the main window, the folder
+// chooser and the desktop's opener.
 class TWidgetPrompts final : public TPrompts {
 public:
     explicit TWidgetPrompts(QWidget& window);
@@ -22,6 +25,8 @@ public:
                            std::function<void(Answer)> answered) override;
     void CloseEngineMessages() override;
     void Beep() override;
+    TSyncSettingsPrompts& SyncSettingsPrompts() override { return m_syncSettingsPrompts; }
+    TUrlOpener& UrlOpener() override { return m_urlOpener; }
 
 private:
     static std::optional<QString> Choose(QFileDialog& dialog);
@@ -31,6 +36,8 @@ private:
     QFileDialog dlgOpen;
     QFileDialog dlgSave;
     QList<QPointer<QMessageBox>> m_engineBoxes;
+    TWidgetSyncSettingsPrompts m_syncSettingsPrompts;
+    TDesktopUrlOpener m_urlOpener;
 };
 
 }  // namespace kalvex

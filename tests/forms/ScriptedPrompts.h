@@ -1,11 +1,37 @@
 #pragma once
 
+#include "forms/About.h"
 #include "forms/Prompts.h"
+#include "forms/Syncsettings.h"
 
 #include <QList>
 #include <QStringList>
+#include <QUrl>
 
 namespace kalvex::test {
+
+// Answers the properties dialog's folder chooser from a script and records its boxes.
+class ScriptedFolderPrompts final : public TSyncSettingsPrompts {
+public:
+    std::optional<QString> SelectDirectory(QWidget& /*owner*/, const QString& title) override {
+        chooserTitles.append(title);
+        return chosen.isEmpty() ? std::nullopt : chosen.takeFirst();
+    }
+    void ShowExclamation(QWidget& /*owner*/, const QString& caption, const QString& text) override {
+        boxes.append(caption + " | " + text);
+    }
+
+    QList<std::optional<QString>> chosen;
+    QStringList chooserTitles;
+    QStringList boxes;
+};
+
+// Records what would have been opened, so no test starts a browser or a file manager.
+class RecordingUrlOpener final : public TUrlOpener {
+public:
+    void OpenUrl(const QUrl& url) override { opened.append(url); }
+    QList<QUrl> opened;
+};
 
 // Answers the main window's questions from a script and records what was asked.
 class ScriptedPrompts final : public TPrompts {
@@ -47,6 +73,8 @@ public:
         }
     }
     void Beep() override { ++beeps; }
+    TSyncSettingsPrompts& SyncSettingsPrompts() override { return folders; }
+    TUrlOpener& UrlOpener() override { return opener; }
 
     // Answers the oldest box the user has not answered yet.
     void AnswerOldest(kalvex::Answer answer) { openEngineBoxes.takeFirst().answered(answer); }
@@ -64,6 +92,8 @@ public:
     QStringList errors;
     QStringList shownEngineMessages;
     QList<EngineBox> openEngineBoxes;
+    ScriptedFolderPrompts folders;
+    RecordingUrlOpener opener;
 };
 
 }  // namespace kalvex::test
