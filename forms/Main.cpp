@@ -22,7 +22,6 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -296,7 +295,6 @@ void TfrmMain::CreateLists() {
     connect(lvSyncList, &QTreeWidget::itemSelectionChanged, this,
             [this] { lvSyncListSelectItem(!lvSyncList->selectedItems().isEmpty()); });
     connect(lvSyncList, &QTreeWidget::itemDoubleClicked, this, &TfrmMain::lvSyncListDblClick);
-    lvSyncList->installEventFilter(this);
 
     m_logModel = new TLogListModel(this);
     m_logModel->SetImages(imlIcons);
@@ -667,14 +665,6 @@ void TfrmMain::lvSyncListDblClick() {
     Execute(actEditProperties);
 }
 
-bool TfrmMain::lvSyncListKeyPress(const QString& key) {
-    if (key != QString(QChar(u'\r'))) {
-        return false;
-    }
-    Execute(actEditProperties);
-    return true;
-}
-
 void TfrmMain::popEditExploreDirAClick() {
     ExploreDirectory(1);
 }
@@ -955,9 +945,6 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lvSyncList && event->type() == QEvent::KeyPress) {
-        return lvSyncListKeyPress(static_cast<QKeyEvent*>(event)->text());
-    }
     if (event->type() == QEvent::StatusTip) {
         stbMain->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;

@@ -96,8 +96,8 @@ private:
     void actEditPropertiesExecute();
     void actHelpContentsExecute();
     void actHelpAboutExecute();
+    // Enter on the profile list needs no handler of its own: Properties' shortcut takes it.
     void lvSyncListDblClick();
-    bool lvSyncListKeyPress(const QString& key);  // true when the key was taken
     void popEditExploreDirAClick();
     void popEditExploreDirBClick();
 

@@ -441,9 +441,9 @@ private Q_SLOTS:
         QTest::newRow("double-click on the empty area") << "double-click empty" << -1;
         QTest::newRow("Enter in the profile list") << "enter" << 1;
         QTest::newRow("Enter in the log list") << "enter log" << 0;
-        QTest::newRow("a carriage return reaching the list") << "return event" << 1;
+        QTest::newRow("Enter sent to the list as an event") << "return event" << 1;
         QTest::newRow("Enter, nothing selected") << "enter" << -1;
-        QTest::newRow("a carriage return, nothing selected") << "return event" << -1;
+        QTest::newRow("Enter sent as an event, nothing selected") << "return event" << -1;
     }
     void doubleClickAndEnterOpenProperties() {
         QFETCH(QString, route);
@@ -471,7 +471,7 @@ private Q_SLOTS:
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
         } else if (route == "return event") {
-            // Past the window's shortcut, as the list itself would get it.
+            // Not from the keyboard: the window's shortcut still takes it first.
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
             QCoreApplication::sendEvent(list, &press);
         } else {
