@@ -1,9 +1,11 @@
 #include "forms/Main.h"
-#include "QuitSignals.h"
 #include "forms/Icons.h"
+#include "platform/SignalRelay.h"
 
 #include <QApplication>
 #include <QSessionManager>
+
+#include <csignal>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -15,8 +17,9 @@ int main(int argc, char* argv[]) {
     // exit(), not quit(): quit() would first try to close the window, which asks questions.
     QObject::connect(&frmMain, &kalvex::TfrmMain::ReadyToQuit, &app,
                      [] { QCoreApplication::exit(0); });
-    kalvex::QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &kalvex::QuitSignals::QuitRequested, &frmMain,
+    // SIGTERM, SIGINT and SIGHUP quit the way the session's end does.
+    kalvex::platform::SignalRelay quitSignals({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&quitSignals, &kalvex::platform::SignalRelay::Received, &frmMain,
                      &kalvex::TfrmMain::QuitWhenIdle);
     // The session is ending: a run in progress would refuse the window's close, so it is
     // aborted and the program goes once its worker has.

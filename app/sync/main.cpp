@@ -1,14 +1,15 @@
-#include "SignalRelay.h"
 #include "SyncOptions.h"
 #include "TerminalFrontend.h"
 
 #include "engine/Kalvex.h"
 #include "engine/ProjectFile.h"
+#include "platform/SignalRelay.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -81,10 +82,10 @@ int main(int argc, char* argv[]) {
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 
     kalvex::TerminalFrontend frontend(profiles, *options);
-    kalvex::SignalRelay signals;
+    kalvex::platform::SignalRelay signals({SIGINT, SIGTERM});
     const QPointer<kalvex::TKalvex> worker =
         new kalvex::TKalvex(frontend, !options->item.has_value());  // deletes itself
-    QObject::connect(&signals, &kalvex::SignalRelay::stopRequested, &app, [&frontend, worker] {
+    QObject::connect(&signals, &kalvex::platform::SignalRelay::Received, &app, [&frontend, worker] {
         frontend.RequestAbort();
         if (worker) {
             worker->requestInterruption();

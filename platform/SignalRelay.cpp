@@ -5,14 +5,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace kalvex {
+namespace kalvex::platform {
 
 namespace {
-// The pipe the handler writes to; set up once, before the handlers are installed.
+// The pipe the handler writes to; set up before the handlers are installed.
 int g_pipe[2] = {-1, -1};
 }  // namespace
 
-SignalRelay::SignalRelay(QObject* parent) : QObject(parent) {
+SignalRelay::SignalRelay(std::initializer_list<int> signalNumbers, QObject* parent)
+    : QObject(parent), m_signals(signalNumbers) {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
@@ -22,19 +23,22 @@ SignalRelay::SignalRelay(QObject* parent) : QObject(parent) {
     action.sa_handler = &SignalRelay::OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int number : m_signals) {
+        ::sigaction(number, &action, nullptr);
+    }
 }
 
 SignalRelay::~SignalRelay() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    if (!m_notifier) {
+        return;
+    }
+    for (const int number : m_signals) {
+        std::signal(number, SIG_DFL);
+    }
     m_notifier.reset();
     for (int& fd : g_pipe) {
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
+        ::close(fd);
+        fd = -1;
     }
 }
 
@@ -47,7 +51,7 @@ void SignalRelay::Drain() {
     char buffer[64];
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
-    Q_EMIT stopRequested();
+    Q_EMIT Received();
 }
 
-}  // namespace kalvex
+}  // namespace kalvex::platform
