@@ -28,6 +28,12 @@ private:
     int m_fd;
 };
 
+// Stores `value` (an errno) in `error` and returns false, for one-line failure paths.
+inline bool Fail(int& error, int value) {
+    error = value;
+    return false;
+}
+
 // Writes all of `data`, going on after short writes and interruptions. False with errno in
 // `error`.
 bool WriteAll(int fd, QByteArrayView data, int& error);

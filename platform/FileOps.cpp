@@ -19,11 +19,6 @@ namespace {
 // Copies never carry set-user-ID, set-group-ID or sticky bits.
 constexpr unsigned kCopiedPermissions = 0777;
 
-bool Fail(int& error, int value) {
-    error = value;
-    return false;
-}
-
 bool SameVersion(const struct stat& before, const struct stat& after) {
     return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
            before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;

@@ -122,8 +122,7 @@ EntryStatus Folder::Status(const QByteArray& name) const {
     return FromStat(st);
 }
 
-bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
-    entries.clear();
+bool Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const {
     // fdopendir takes the descriptor over, so it gets a fresh one of its own.
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -136,30 +135,41 @@ bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
         ::close(fd);
         return false;
     }
-    std::vector<DirEntry> found;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
         if (entry == nullptr) {
-            if (errno != 0) {
-                error = errno;
-                return false;
-            }
-            break;
+            error = errno;
+            return errno == 0;
         }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
             continue;
         }
-        DirEntry item;
-        item.name = QByteArray(name);
-        item.status = Status(item.name);
-        // An entry removed since it was listed is simply not there any more.
-        if (item.status.kind != EntryKind::Missing) {
-            found.push_back(std::move(item));
+        if (!visit(*entry)) {
+            return true;
         }
     }
+}
 
+bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
+    entries.clear();
+    std::vector<DirEntry> found;
+    const bool read = ReadEntries(
+        [&](const dirent& entry) {
+            DirEntry item;
+            item.name = QByteArray(entry.d_name);
+            item.status = Status(item.name);
+            // An entry removed since it was listed is simply not there any more.
+            if (item.status.kind != EntryKind::Missing) {
+                found.push_back(std::move(item));
+            }
+            return true;
+        },
+        error);
+    if (!read) {
+        return false;
+    }
     std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
         return CompareNames(a.name, b.name) < 0;
     });
@@ -168,46 +178,30 @@ bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
 }
 
 int Folder::CountSubFolders() const {
-    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return 0;
-    }
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
-    if (!dir) {
-        ::close(fd);
-        return 0;
-    }
     int count = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-            continue;
-        }
-        if (entry->d_type == DT_DIR ||
-            (entry->d_type == DT_UNKNOWN && Status(name).kind == EntryKind::Folder)) {
-            ++count;
-        }
-    }
-    return count;
+    int error = 0;
+    ReadEntries(
+        [&](const dirent& entry) {
+            if (entry.d_type == DT_DIR ||
+                (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
+                ++count;
+            }
+            return true;
+        },
+        error);
+    return error == 0 ? count : 0;
 }
 
 bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const {
-    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const QByteArrayView name(entry->d_name);
-        if (name != "." && name != ".." && wanted(name)) {
-            return true;
-        }
-    }
-    return false;
+    bool found = false;
+    int error = 0;
+    ReadEntries(
+        [&](const dirent& entry) {
+            found = wanted(QByteArrayView(entry.d_name));
+            return !found;
+        },
+        error);
+    return found;
 }
 
 bool Folder::TryLock() const {

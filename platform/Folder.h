@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+struct dirent;
+
 namespace kalvex::platform {
 
 enum class EntryKind {
@@ -80,6 +82,10 @@ public:
     bool SameAs(const Folder& other) const;
 
 private:
+    // Calls `visit` for each entry but "." and ".." until it returns false; false with errno
+    // in `error` when the folder cannot be read.
+    bool ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const;
+
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
     static Folder Failed(int error);
 

@@ -15,11 +15,6 @@ namespace kalvex::platform {
 
 namespace {
 
-bool Fail(int& error, int value) {
-    error = value;
-    return false;
-}
-
 // The file a link leads to, so that saving through a link keeps the link.
 QByteArray ResolveLink(const QByteArray& path) {
     struct stat st;

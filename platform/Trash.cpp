@@ -17,11 +17,6 @@ namespace kalvex::platform {
 
 namespace {
 
-bool Fail(int& error, int value) {
-    error = value;
-    return false;
-}
-
 // A trash folder with its "files" and "info" folders open.
 struct TrashFolder {
     Folder files;
