@@ -10,13 +10,18 @@
 
 namespace kalvex {
 
-TThreadFrontend::TThreadFrontend(QObject& context, TRunView& view)
-    : m_context(context), m_view(view) {}
-
 namespace {
 // How long one batch of queued rows may hold the main thread: input is served in between.
 constexpr qint64 kBatchNanoseconds = 15'000'000;
+// How long rows gather before they are shown: short enough to look live.
+constexpr int kShowIntervalMilliseconds = 10;
 }  // namespace
+
+TThreadFrontend::TThreadFrontend(QObject& context, TRunView& view)
+    : m_context(context), m_view(view) {
+    m_showTimer.setSingleShot(true);
+    QObject::connect(&m_showTimer, &QTimer::timeout, &m_context, [this] { ShowQueued(false); });
+}
 
 template <typename Fn>
 auto TThreadFrontend::OnMainThread(Fn&& fn) {
@@ -51,16 +56,18 @@ void TThreadFrontend::Queue(Shown item) {
         ShowQueued(true);
         return;
     }
-    bool first = false;
+    bool schedule = false;
     {
         const std::lock_guard<std::mutex> lock(m_queueLock);
-        first = m_queue.empty();
         m_queue.push_back(std::move(item));
+        schedule = !m_showPending;
+        m_showPending = true;
     }
-    // One hand-off carries whatever has been queued by the time the main thread gets to it.
-    if (first) {
+    // One batch carries whatever has been queued by the time its timer fires.
+    if (schedule) {
         QMetaObject::invokeMethod(
-            &m_context, [this] { ShowQueued(false); }, Qt::QueuedConnection);
+            &m_context, [this] { m_showTimer.start(kShowIntervalMilliseconds); },
+            Qt::QueuedConnection);
     }
 }
 
@@ -69,6 +76,7 @@ void TThreadFrontend::ShowQueued(bool all) {
     {
         const std::lock_guard<std::mutex> lock(m_queueLock);
         batch.swap(m_queue);
+        m_showPending = false;
     }
     QElapsedTimer clock;
     clock.start();
@@ -81,13 +89,10 @@ void TThreadFrontend::ShowQueued(bool all) {
         if (!all && clock.nsecsElapsed() > kBatchNanoseconds && i + 1 < batch.size()) {
             // The rest goes back in front of what came since, and waits for the next turn.
             const std::lock_guard<std::mutex> lock(m_queueLock);
-            const bool resume = m_queue.empty();
             m_queue.insert(m_queue.begin(), std::make_move_iterator(batch.begin() + i + 1),
                            std::make_move_iterator(batch.end()));
-            if (resume) {
-                QMetaObject::invokeMethod(
-                    &m_context, [this] { ShowQueued(false); }, Qt::QueuedConnection);
-            }
+            m_showPending = true;
+            m_showTimer.start(0);
             return;
         }
     }

@@ -4,6 +4,7 @@
 #include "engine/SyncFrontend.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <mutex>
 #include <variant>
@@ -13,9 +14,10 @@ namespace kalvex {
 
 // The front end the worker talks to. Every call is carried to the thread of `context`;
 // values come back as copies, so the worker never touches a widget. Folders met and rows
-// are queued and shown in batches, in order: a blocking hand-off per row would cost the
-// worker more time than the copy it reports. Every other call waits for the view, and
-// first shows what is queued, so the view sees everything in the worker's order.
+// are queued and shown in batches, in order, a few times a second at most: a hand-off per
+// row would cost the worker more time than the copy it reports, and would wake the main
+// thread for every row. Every other call waits for the view, and first shows what is
+// queued, so the view sees everything in the worker's order.
 class TThreadFrontend final : public SyncFrontend {
 public:
     TThreadFrontend(QObject& context, TRunView& view);
@@ -48,8 +50,10 @@ private:
 
     QObject& m_context;
     TRunView& m_view;
+    QTimer m_showTimer;  // main thread: the next batch
     std::mutex m_queueLock;
     std::vector<Shown> m_queue;
+    bool m_showPending = false;  // a batch is on its way; with m_queueLock
 };
 
 }  // namespace kalvex
