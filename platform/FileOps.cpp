@@ -5,7 +5,9 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -172,8 +174,6 @@ bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteAr
 }
 
 bool RemoveTree(const Folder& parent, const QByteArray& name);
-void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
-                   const CopyFilter& filter, WorkerPool& pool, int& error);
 
 bool RemoveContent(const Folder& folder) {
     std::vector<DirEntry> entries;
@@ -201,75 +201,137 @@ bool RemoveTree(const Folder& parent, const QByteArray& name) {
     return ::unlinkat(parent.Descriptor(), name.constData(), AT_REMOVEDIR) == 0;
 }
 
-bool CopyFolderContent(const Folder& from, const Folder& to, const CopyFilter& filter,
-                       WorkerPool& pool, int& error) {
-    std::vector<DirEntry> entries;
-    if (!from.List(entries, error)) {
-        return false;
+// One folder of a tree being copied, shared by the tasks that fill it. Its times and
+// permission bits are set when the last of them is done, as writing its entries changes them.
+struct LevelCopy {
+    LevelCopy(Folder from, Folder to, const std::timespec& time, unsigned mode)
+        : source(std::move(from)), target(std::move(to)), modified(time), permissions(mode) {}
+
+    const Folder source;
+    const Folder target;
+    const std::timespec modified;
+    const unsigned permissions;
+    std::atomic<std::size_t> unfinished = 1;  // the task that lists the folder, and its parts
+};
+
+// Copies a tree into a folder that is not visible under its real name yet, so its entries are
+// written in any order, several at a time: each folder is a task, and so is each run of files
+// in a large one. Errors are kept, the first one counts.
+class TreeCopy {
+public:
+    TreeCopy(const CopyFilter& filter, WorkerPool& pool) : m_filter(filter), m_pool(pool) {}
+
+    void CopyLevel(const std::shared_ptr<LevelCopy>& level);
+    int Error() const { return m_error.load(); }
+
+private:
+    // Enough files for a task to be worth handing over.
+    static constexpr std::size_t kFilesPerTask = 32;
+
+    void CopySubFolder(const LevelCopy& level, const DirEntry& entry);
+    void CopyFiles(const LevelCopy& level, const std::vector<DirEntry>& files, std::size_t begin,
+                   std::size_t end);
+    void PartDone(LevelCopy& level);
+    void Note(int error);
+
+    const CopyFilter& m_filter;
+    WorkerPool& m_pool;
+    std::atomic<int> m_error = 0;
+};
+
+void TreeCopy::Note(int error) {
+    // A file being written to is left out for the next run, which copies it whole.
+    if (error != 0 && error != EAGAIN) {
+        int none = 0;
+        m_error.compare_exchange_strong(none, error);
     }
-    entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                 [&filter](const DirEntry& entry) {
-                                     return !filter(entry.name, entry.status) ||
-                                            entry.status.kind == EntryKind::Special;
-                                 }),
-                  entries.end());
-    // The folder is not visible under its real name yet: its files are written in any order,
-    // several at a time, straight under their own names.
-    std::vector<int> errors(entries.size(), 0);
-    pool.ForEach(entries.size(), [&](std::size_t i) {
-        const DirEntry& entry = entries[i];
-        if (entry.status.kind == EntryKind::File || entry.status.kind == EntryKind::Link) {
-            WriteEntryCopy(from, entry.name, entry.status, to, entry.name, errors[i]);
+}
+
+void TreeCopy::CopyLevel(const std::shared_ptr<LevelCopy>& level) {
+    std::vector<DirEntry> entries;
+    int error = 0;
+    if (!level->source.List(entries, error)) {
+        Note(error);
+        PartDone(*level);
+        return;
+    }
+    auto files = std::make_shared<std::vector<DirEntry>>();
+    for (DirEntry& entry : entries) {
+        if (!m_filter(entry.name, entry.status)) {
+            continue;
         }
-    });
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const DirEntry& entry = entries[i];
         switch (entry.status.kind) {
             case EntryKind::File:
             case EntryKind::Link:
+                files->push_back(std::move(entry));
                 break;
             case EntryKind::Folder:
-                CopySubFolder(from, entry, to, filter, pool, errors[i]);
+                CopySubFolder(*level, entry);
+                break;
+            case EntryKind::Special:
                 break;
             default:  // missing since it was listed, or unreadable
-                errors[i] = entry.status.error != 0 ? entry.status.error : ENOENT;
+                Note(entry.status.error != 0 ? entry.status.error : ENOENT);
                 break;
         }
     }
-    // A file being written to is left out for the next run, which copies it whole.
-    const auto failed = std::find_if(errors.begin(), errors.end(),
-                                     [](int value) { return value != 0 && value != EAGAIN; });
-    if (failed != errors.end()) {
-        error = *failed;
-        return false;
+    const std::size_t count = files->size();
+    const std::size_t lastBegin = count == 0 ? 0 : (count - 1) / kFilesPerTask * kFilesPerTask;
+    for (std::size_t begin = 0; begin < lastBegin; begin += kFilesPerTask) {
+        ++level->unfinished;
+        const WorkerPool::Task part = [this, level, files, begin] {
+            CopyFiles(*level, *files, begin, begin + kFilesPerTask);
+            PartDone(*level);
+        };
+        if (!m_pool.TryAdd(part)) {
+            part();
+        }
     }
-    return true;
+    CopyFiles(*level, *files, lastBegin, count);
+    PartDone(*level);
 }
 
-// Makes the folder `entry` of `from` inside `to` and copies its content; its times and
-// permission bits are set last, as writing the content changed them. errno in `error`.
-void CopySubFolder(const Folder& from, const DirEntry& entry, const Folder& to,
-                   const CopyFilter& filter, WorkerPool& pool, int& error) {
-    const Folder source = from.OpenChild(entry.name);
+void TreeCopy::CopySubFolder(const LevelCopy& level, const DirEntry& entry) {
+    Folder source = level.source.OpenChild(entry.name);
     if (!source.IsOpen()) {
-        error = source.Error();
+        Note(source.Error());
         return;
     }
-    if (::mkdirat(to.Descriptor(), entry.name.constData(), 0700) != 0) {
-        error = errno;
+    if (::mkdirat(level.target.Descriptor(), entry.name.constData(), 0700) != 0) {
+        Note(errno);
         return;
     }
-    const Folder target = to.OpenChild(entry.name);
+    Folder target = level.target.OpenChild(entry.name);
     if (!target.IsOpen()) {
-        error = target.Error();
+        Note(target.Error());
         return;
     }
-    CopyFolderContent(source, target, filter, pool, error);
-    const struct timespec times[2] = {entry.status.modified, entry.status.modified};
-    if ((::fchmod(target.Descriptor(), entry.status.permissions & kCopiedPermissions) != 0 ||
-         ::futimens(target.Descriptor(), times) != 0) &&
-        error == 0) {
-        error = errno;
+    const auto child = std::make_shared<LevelCopy>(std::move(source), std::move(target),
+                                                   entry.status.modified, entry.status.permissions);
+    const WorkerPool::Task task = [this, child] { CopyLevel(child); };
+    if (!m_pool.TryAdd(task)) {
+        task();
+    }
+}
+
+void TreeCopy::CopyFiles(const LevelCopy& level, const std::vector<DirEntry>& files,
+                         std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end && i < files.size(); ++i) {
+        int error = 0;
+        WriteEntryCopy(level.source, files[i].name, files[i].status, level.target, files[i].name,
+                       error);
+        Note(error);
+    }
+}
+
+void TreeCopy::PartDone(LevelCopy& level) {
+    if (--level.unfinished != 0) {
+        return;
+    }
+    const struct timespec times[2] = {level.modified, level.modified};
+    if (::fchmod(level.target.Descriptor(), level.permissions & kCopiedPermissions) != 0 ||
+        ::futimens(level.target.Descriptor(), times) != 0) {
+        Note(errno);
     }
 }
 
@@ -321,7 +383,7 @@ bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
 
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
                 const CopyFilter& filter, int& error) {
-    const Folder source = from.OpenChild(name);
+    Folder source = from.OpenChild(name);
     if (!source.IsOpen()) {
         return Fail(error, source.Error());
     }
@@ -333,26 +395,24 @@ bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
     if (::mkdirat(to.Descriptor(), temp.constData(), 0700) != 0) {
         return Fail(error, errno);
     }
-    const Folder target = to.OpenChild(temp);
+    Folder target = to.OpenChild(temp);
     if (!target.IsOpen()) {
         error = target.Error();
         ::unlinkat(to.Descriptor(), temp.constData(), AT_REMOVEDIR);
         return false;
     }
     WorkerPool pool(WorkerPool::DefaultHelpers());
-    bool complete = CopyFolderContent(source, target, filter, pool, error);
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(target.Descriptor(), st.st_mode & kCopiedPermissions) != 0 ||
-        ::futimens(target.Descriptor(), times) != 0) {
-        complete = complete && Fail(error, errno);
-    }
+    TreeCopy copy(filter, pool);
+    const auto root =
+        std::make_shared<LevelCopy>(std::move(source), std::move(target), st.st_mtim, st.st_mode);
+    pool.Run([&copy, &root] { copy.CopyLevel(root); });
     int renameError = 0;
     if (!RenameNoReplace(to, temp, name, true, renameError)) {
         RemoveTree(to, temp);
         error = renameError;
         return false;
     }
-    return complete;
+    return copy.Error() == 0 || Fail(error, copy.Error());
 }
 
 }  // namespace kalvex::platform

@@ -4,10 +4,15 @@
 
 namespace kalvex::platform {
 
+namespace {
+// Enough to keep every helper busy; each waiting folder task holds two open folders.
+constexpr std::size_t kMaxWaitingTasks = 64;
+}  // namespace
+
 WorkerPool::WorkerPool(unsigned helpers) {
     m_threads.reserve(helpers);
     for (unsigned i = 0; i < helpers; ++i) {
-        m_threads.emplace_back([this] { HelperLoop(); });
+        m_threads.emplace_back([this] { Work(false); });
     }
 }
 
@@ -16,7 +21,7 @@ WorkerPool::~WorkerPool() {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
     }
-    m_wake.notify_all();
+    m_changed.notify_all();
     for (std::thread& thread : m_threads) {
         thread.join();
     }
@@ -27,55 +32,52 @@ unsigned WorkerPool::DefaultHelpers() {
     return std::min(cores > 1 ? cores - 1 : 0u, 3u);
 }
 
-void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t)>& work) {
-    // Few items are quicker done than handed over.
-    if (m_threads.empty() || count < 4) {
-        for (std::size_t i = 0; i < count; ++i) {
-            work(i);
-        }
-        return;
+void WorkerPool::Run(Task first) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_tasks.push_back(std::move(first));
+    }
+    Work(true);
+}
+
+bool WorkerPool::TryAdd(const Task& task) {
+    if (m_threads.empty()) {
+        return false;
     }
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_work = &work;
-        m_count = count;
-        m_next = 0;
-        m_finished = 0;
-        ++m_batch;
-    }
-    m_wake.notify_all();
-    TakeItems();
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_finished == m_count; });
-    m_work = nullptr;
-}
-
-void WorkerPool::TakeItems() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_work != nullptr && m_next < m_count) {
-        const std::size_t item = m_next++;
-        const std::function<void(std::size_t)>& work = *m_work;
-        lock.unlock();
-        work(item);
-        lock.lock();
-        if (++m_finished == m_count) {
-            m_done.notify_all();
+        if (m_tasks.size() >= kMaxWaitingTasks) {
+            return false;
         }
+        m_tasks.push_back(task);
     }
+    m_changed.notify_one();
+    return true;
 }
 
-void WorkerPool::HelperLoop() {
-    unsigned seen = 0;
+// Helpers work until the pool stops; the caller until no task waits or runs.
+void WorkerPool::Work(bool caller) {
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stopping || (m_work != nullptr && m_batch != seen); });
-            if (m_stopping) {
-                return;
+        if (!m_tasks.empty()) {
+            {
+                // Gone before the task counts as done: what it holds is released with it.
+                const Task task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+                ++m_active;
+                lock.unlock();
+                task();
             }
-            seen = m_batch;
+            lock.lock();
+            if (--m_active == 0 && m_tasks.empty()) {
+                m_changed.notify_all();
+            }
+            continue;
         }
-        TakeItems();
+        if (caller ? m_active == 0 : m_stopping) {
+            return;
+        }
+        m_changed.wait(lock);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -9,36 +10,38 @@
 
 namespace kalvex::platform {
 
-// A few helper threads that share the items of one batch with the calling thread: copying
-// many small files is bound by system calls, which two cores make in half the time.
+// A few helper threads that share a growing set of tasks with the calling thread; a task may
+// add more. Copying a tree of small files is bound by system calls, and calls in different
+// folders need not wait for each other's folder lock.
 class WorkerPool {
 public:
-    // `helpers` threads beside the caller; 0 runs every batch on the caller alone.
+    using Task = std::function<void()>;
+
+    // `helpers` threads beside the caller; 0 runs every task on the caller alone.
     explicit WorkerPool(unsigned helpers);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // Calls work(i) for every i below count, on the helpers and the caller, and returns when
-    // all calls have returned. Not re-entrant: work must not start another batch.
-    void ForEach(std::size_t count, const std::function<void(std::size_t)>& work);
+    // Runs `first` and every task added meanwhile, on the helpers and the caller, and returns
+    // when all have returned. Not re-entrant: a task must not call Run.
+    void Run(Task first);
+
+    // Hands `task` to whichever thread is free first. False when enough tasks wait already:
+    // the caller then does the work itself, which bounds what waiting tasks hold open.
+    bool TryAdd(const Task& task);
 
     // One helper per core beyond the first, at most three.
     static unsigned DefaultHelpers();
 
 private:
-    void HelperLoop();
-    void TakeItems();
+    void Work(bool caller);
 
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    const std::function<void(std::size_t)>* m_work = nullptr;
-    std::size_t m_count = 0;
-    std::size_t m_next = 0;
-    std::size_t m_finished = 0;
-    unsigned m_batch = 0;  // counts batches, so a helper takes part in each one once
+    std::condition_variable m_changed;
+    std::deque<Task> m_tasks;
+    std::size_t m_active = 0;  // tasks running now
     bool m_stopping = false;
 };
 

@@ -9,10 +9,12 @@
 #include "TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,6 +162,78 @@ TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses) {
     ASSERT_TRUE(CopyFolder(from, "d", to, filter, error)) << error;
     EXPECT_EQ(box.Describe("to"),
               (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/", "d/sub/b.txt=b@20"}));
+}
+
+// Every entry below `root` with its kind, permission bits, size, time and content.
+QStringList Snapshot(const QString& root) {
+    QStringList lines;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            lines << path + " unreadable";
+            continue;
+        }
+        QFile file(path);
+        const QByteArray content =
+            S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        lines << QString("%1 %2 %3 %4.%5 %6")
+                     .arg(path.mid(root.size()))
+                     .arg(st.st_mode, 0, 8)
+                     .arg(st.st_size)
+                     .arg(st.st_mtim.tv_sec)
+                     .arg(st.st_mtim.tv_nsec)
+                     .arg(QString::fromLatin1(content.toHex()));
+    }
+    lines.sort();
+    return lines;
+}
+
+// Enough folders and files for the copy to spread over threads and split large folders,
+// with times and permission bits on every level, a read-only folder among them.
+TEST(CopyFolder, CopiesALargeTreeExactly) {
+    const Sandbox box;
+    std::vector<Node> nodes = {{"d/"}};
+    for (int f = 0; f < 3; ++f) {
+        const QString folder = QString("d/f%1/").arg(f);
+        nodes.push_back({folder});
+        for (int i = 0; i < 100; ++i) {
+            nodes.push_back({folder + QString("file%1").arg(i), QByteArray::number(f * 1000 + i),
+                             1'000'000 + i});
+        }
+        for (int s = 0; s < 3; ++s) {
+            const QString sub = folder + QString("s%1/").arg(s);
+            nodes.push_back({sub});
+            for (int i = 0; i < 40; ++i) {
+                nodes.push_back({sub + QString("g%1").arg(i), QByteArray(i, 'x'), 2'000'000 + i});
+            }
+            nodes.push_back({sub + "link", {}, 3'000'000, "g1"});
+        }
+    }
+    box.Make("from", nodes);
+    box.Make("to", {});
+    ASSERT_EQ(::chmod(box.NativePath("from/d/f1/s2").constData(), 0555), 0);
+    ASSERT_EQ(::chmod(box.NativePath("from/d/f2").constData(), 0750), 0);
+    int when = 0;
+    for (const char* folder : {"d/f0/s0", "d/f0/s1", "d/f0/s2", "d/f0", "d/f1/s0", "d/f1/s1",
+                               "d/f1/s2", "d/f1", "d/f2/s0", "d/f2/s1", "d/f2/s2", "d/f2", "d"}) {
+        const struct timespec times[2] = {{5'000'000 + when, 7}, {5'000'000 + when, 7}};
+        ++when;
+        ASSERT_EQ(::utimensat(AT_FDCWD, box.NativePath(QString("from/") + folder).constData(),
+                              times, AT_SYMLINK_NOFOLLOW),
+                  0);
+    }
+    const QStringList source = Snapshot(box.Path("from"));
+    const Folder from = Folder::Open(box.NativePath("from"));
+    const Folder to = Folder::Open(box.NativePath("to"));
+    int error = 0;
+    ASSERT_TRUE(CopyFolder(
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, error))
+        << error;
+    EXPECT_EQ(Snapshot(box.Path("to")), source);
+    EXPECT_EQ(source.size(), 1 + 3 * (1 + 100 + 3 * (1 + 40 + 1)));
 }
 
 TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder) {
