@@ -75,6 +75,12 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QTemporaryDir scratch;
+    // Deleting many files slows down making many soon after: to time runs back to back,
+    // keep their trees and delete them later.
+    if (qEnvironmentVariableIsSet("KALVEX_BENCH_KEEP")) {
+        scratch.setAutoRemove(false);
+        std::printf("keeping %s\n", qPrintable(scratch.path()));
+    }
     // The trash and settings of the benchmark stay in its own folder.
     qputenv("HOME", QFile::encodeName(scratch.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.path() + "/share"));

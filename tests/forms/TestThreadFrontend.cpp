@@ -144,6 +144,25 @@ private Q_SLOTS:
         QCOMPARE(answer, Answer::No);
     }
 
+    // Rows and folders reach the view on their own, in order, when no later call drains
+    // them: the worker is still busy, or waits for nothing.
+    void queuedRowsAreShownWithoutALaterCall() {
+        QObject context;
+        RecordingView view;
+        TThreadFrontend frontend(context, view);
+        std::unique_ptr<QThread> worker(QThread::create([&frontend] {
+            frontend.ShowFolder("d", true);
+            for (int i = 0; i < 3; ++i) {
+                frontend.AddLogRow({"d\\f" + QByteArray::number(i), "-", ">>", "-", 1});
+            }
+        }));
+        worker->start();
+        QVERIFY(worker->wait(5000));
+        QTRY_COMPARE(view.calls,
+                     (QStringList{"folder d 1", "row d\\f0", "row d\\f1", "row d\\f2"}));
+        QCOMPARE(view.threads, QSet<QThread*>{QThread::currentThread()});
+    }
+
     // A run that reports 100,000 actions: one hand-off each, into a shown log list.
     void hundredThousandRowsThroughTheHandOff() {
         QObject context;
