@@ -316,7 +316,7 @@ void TreeCopy::CopySubFolder(const LevelCopy& level, const DirEntry& entry) {
 
 void TreeCopy::CopyFiles(const LevelCopy& level, const std::vector<DirEntry>& files,
                          std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end && i < files.size(); ++i) {
+    for (std::size_t i = begin; i < end; ++i) {
         int error = 0;
         WriteEntryCopy(level.source, files[i].name, files[i].status, level.target, files[i].name,
                        error);
