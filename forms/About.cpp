@@ -1,4 +1,5 @@
 #include "About.h"
+#include "FixedDialog.h"
 
 #include <QDesktopServices>
 #include <QFont>
@@ -23,9 +24,7 @@ void TDesktopUrlOpener::OpenUrl(const QUrl& url) {
 }
 
 TfrmAbout::TfrmAbout(QWidget* owner, TUrlOpener* opener)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
+    : QDialog(owner, kFixedDialogFlags),
       m_ownOpener(opener != nullptr ? nullptr : std::make_unique<TDesktopUrlOpener>()),
       m_opener(opener != nullptr ? *opener : *m_ownOpener) {
     setObjectName("frmAbout");

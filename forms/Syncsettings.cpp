@@ -1,4 +1,5 @@
 #include "Syncsettings.h"
+#include "FixedDialog.h"
 
 #include "platform/Folder.h"
 
@@ -58,9 +59,7 @@ void TWidgetSyncSettingsPrompts::ShowExclamation(QWidget& owner, const QString& 
 }
 
 TfrmSyncSettings::TfrmSyncSettings(QWidget* owner, TSyncSettingsPrompts* prompts)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                         Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
+    : QDialog(owner, kFixedDialogFlags),
       m_ownPrompts(prompts != nullptr ? nullptr : std::make_unique<TWidgetSyncSettingsPrompts>()),
       m_prompts(prompts != nullptr ? *prompts : *m_ownPrompts) {
     setObjectName("frmSyncSettings");
