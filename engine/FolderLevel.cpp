@@ -7,7 +7,7 @@ using platform::EntryKind;
 
 SideState SideState::Of(const platform::EntryStatus& status) {
     const bool timed = status.kind == EntryKind::File || status.kind == EntryKind::Link;
-    return {status.kind, timed ? status.Packed() : platform::PackedTime{0}};
+    return {status.kind, timed ? status.Packed() : platform::PackedTime{0}, status};
 }
 
 void FolderLevel::Swap() {

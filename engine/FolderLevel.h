@@ -10,10 +10,12 @@
 namespace kalvex {
 
 // What one side holds under a name: the kind of entry and, for a file or link, its packed
-// last-write time.
+// last-write time. `listed` is the status the listing read, which an entry must still have
+// when it is replaced or trashed.
 struct SideState {
     platform::EntryKind kind = platform::EntryKind::Missing;
     platform::PackedTime packed = 0;
+    platform::EntryStatus listed;
 
     static SideState Of(const platform::EntryStatus& status);
 };

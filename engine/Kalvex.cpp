@@ -133,7 +133,11 @@ bool TKalvex::RunProfile(int index) {
         s.PrevLog.Clear();
         s.NewLog.Clear();
     });
-    if (!s.PrevLog.Load(rootA, LogFileName(m_frontend.ProjectFileName()))) {
+    // A log speaks only for the pair it was written for: one of another Directory B, or of
+    // another profile over the same Directory A, says nothing of what was deleted here.
+    const LogLocation log(m_frontend.ProjectFileName(), rootB.RealPath(),
+                          SharesDirectoryA(index, rootA));
+    if (!s.PrevLog.Load(rootA, log)) {
         const EngineMessage question{
             QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
                            "folders will be deleted.\n\nDo you want to continue?"),
@@ -147,6 +151,7 @@ bool TKalvex::RunProfile(int index) {
     }
 
     s.NewLog.Reserve(s.PrevLog.TextSize() + s.PrevLog.TextSize() / 8 + 4096);
+    s.NewLog.Add(log.partnerLine);
     m_unchangedLevels.clear();
     const auto forgetLevels = qScopeGuard([this] { m_unchangedLevels.clear(); });
     s.SourceRoot = s.RootA;
@@ -161,8 +166,24 @@ bool TKalvex::RunProfile(int index) {
     if (!ReconcileFolder(QByteArray(), rootB, rootA)) {
         return false;
     }
-    WriteNewLog(rootA);
+    WriteNewLog(rootA, log);
     return true;
+}
+
+bool TKalvex::SharesDirectoryA(int index, const Folder& rootA) {
+    const int count = m_frontend.ProfileCount();
+    for (int other = 0; other < count; ++other) {
+        const std::optional<Profile> row =
+            other == index ? std::nullopt : m_frontend.ProfileAt(other);
+        if (!row || row->DirA.isEmpty()) {
+            continue;
+        }
+        const Folder folder = Folder::Open(QFile::encodeName(row->DirA) + '/');
+        if (folder.IsOpen() && folder.SameAs(rootA)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
@@ -193,13 +214,23 @@ bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
     return m_frontend.MessageBox(question) == Answer::Yes;
 }
 
-void TKalvex::WriteNewLog(const Folder& rootA) {
-    const QByteArray name = LogFileName(m_frontend.ProjectFileName());
+void TKalvex::WriteNewLog(const Folder& rootA, const LogLocation& log) {
+    const QByteArray& previous = m_state.PrevLog.Name();
     int error = 0;
-    if (!platform::WriteFileAtomicallyIn(rootA, name, m_state.NewLog.Text(), error)) {
+    // What the log lists is on the disk before the log says so.
+    if (!m_written.Flush(error) ||
+        !platform::WriteFileAtomicallyIn(rootA, log.name, m_state.NewLog.Text(), error)) {
         // The old log no longer describes the folders: a later run must ask rather than
         // delete by it. A log that cannot be written is otherwise not reported.
-        ::unlinkat(rootA.Descriptor(), name.constData(), 0);
+        ::unlinkat(rootA.Descriptor(), log.name.constData(), 0);
+        if (!previous.isEmpty()) {
+            ::unlinkat(rootA.Descriptor(), previous.constData(), 0);
+        }
+        return;
+    }
+    // The pair's log was read from its other name: only the new one may speak for it now.
+    if (previous == log.otherName) {
+        ::unlinkat(rootA.Descriptor(), previous.constData(), 0);
     }
 }
 
@@ -275,8 +306,13 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
             if (!s.PrevLog.Contains(s.EntryName)) {
                 s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
                 int error = 0;
-                if (platform::CopyFolder(source, entry.name, target, TakenByFolderCopy, error)) {
+                if (platform::CopyFolder(
+                        source, entry.name, target, TakenByFolderCopy,
+                        [this] { return Terminated(); }, error)) {
+                    m_written.Note(target);
                     entry.target = entry.source;
+                } else if (Terminated()) {
+                    return false;
                 } else {
                     ReportFailedCopy();
                     uncertain = true;
@@ -333,9 +369,12 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
     bool remains = true;
     bool onTarget = true;
     // After an action the entry says what the sides hold now; a failed one makes the level
-    // uncertain, so the second pass reads it again.
-    const auto copied = [&](bool ok, SideState& written, const SideState& from) {
+    // uncertain, so the second pass reads it again. A version written here was never listed:
+    // the guard refuses any further action on it in this run.
+    const auto copied = [&](bool ok, const Folder& folder, SideState& written,
+                            const SideState& from) {
         if (ok) {
+            m_written.Note(folder);
             written = from;
         } else {
             ReportFailedCopy();
@@ -348,8 +387,7 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
-            onTarget = copied(platform::CopyEntry(source, entry.name, target,
-                                                  platform::CopyMode::FailIfExists, error),
+            onTarget = copied(platform::CopyEntry(source, entry.name, target, error), target,
                               entry.target, entry.source);
         } else {
             s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
@@ -362,14 +400,12 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
         const std::int64_t targetTime = there.packed;
         if (targetTime > sourceTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
-            copied(platform::CopyEntry(target, entry.name, source, platform::CopyMode::Overwrite,
-                                       error),
-                   entry.source, entry.target);
+            copied(platform::ReplaceEntry(target, entry.name, source, entry.source.listed, error),
+                   source, entry.source, entry.target);
         } else if (sourceTime > targetTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
-            copied(platform::CopyEntry(source, entry.name, target, platform::CopyMode::Overwrite,
-                                       error),
-                   entry.target, entry.source);
+            copied(platform::ReplaceEntry(source, entry.name, target, entry.target.listed, error),
+                   target, entry.target, entry.source);
         } else {
             s.ActionMark = kSame;
         }
@@ -391,11 +427,14 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
 
 bool TKalvex::TrashSource(const Folder& source, LevelEntry& entry, bool& uncertain) {
     int error = 0;
-    if (!platform::MoveToTrash(source, entry.name, error)) {
+    // An entry written since it was listed is not the one that was deleted on the other side.
+    if (!platform::SameVersion(entry.source.listed, source.Status(entry.name)) ||
+        !platform::MoveToTrash(source, entry.name, error)) {
         ReportFailedDelete();
         uncertain = true;
         return false;
     }
+    m_written.Note(source);
     entry.source = SideState();
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/FileTime.h"
 #include "platform/Folder.h"
+#include "platform/WrittenFileSystems.h"
 
 #include <QThread>
 
@@ -43,7 +44,9 @@ private:
     // Moves the source side's entry to the trash; a failure is reported.
     bool TrashSource(const platform::Folder& source, LevelEntry& entry, bool& uncertain);
     bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
-    void WriteNewLog(const platform::Folder& rootA);
+    // True when another profile of the project has the same Directory A.
+    bool SharesDirectoryA(int index, const platform::Folder& rootA);
+    void WriteNewLog(const platform::Folder& rootA, const LogLocation& log);
 
     // Display operations, handed to the front end.
     void BeginProfile(const platform::Folder& rootA, const platform::Folder& rootB);
@@ -61,6 +64,7 @@ private:
     // Levels that the first pass read, as its actions left them, by their prefix: the second
     // pass takes them from here instead of reading both sides again.
     std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
+    platform::WrittenFileSystems m_written;  // flushed before the new log is written
     QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
 };
 

@@ -2,7 +2,10 @@
 
 #include "platform/TextLines.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+
+#include <utility>
 
 namespace kalvex {
 
@@ -19,6 +22,18 @@ QByteArray LogFileName(const QString& projectFileName) {
         name.truncate(dot);
     }
     return "kvx_" + name + ".log";
+}
+
+LogLocation::LogLocation(const QString& projectFileName, const QByteArray& realPathB, bool sharedA)
+    : sharedA(sharedA) {
+    const QByteArray plain = LogFileName(projectFileName);
+    const QByteArray key =
+        QCryptographicHash::hash(realPathB, QCryptographicHash::Sha256).toHex().left(8);
+    const QByteArray keyed = plain.chopped(4) + '.' + key + ".log";
+    name = sharedA ? keyed : plain;
+    otherName = sharedA ? plain : keyed;
+    // Line ends and the escape character itself are escaped, so that any path fits one line.
+    partnerLine = "\\partner=" + realPathB.toPercentEncoding("/ !$&'()*+,-.:;=@[]^_`{|}~");
 }
 
 bool IsLogFilePath(QByteArrayView relativePath) {
@@ -49,7 +64,22 @@ bool LogList::Load(const platform::Folder& folder, const QByteArray& name) {
         return false;
     }
     Parse(std::move(text));
+    m_name = name;
     return true;
+}
+
+bool LogList::Load(const platform::Folder& folder, const LogLocation& location) {
+    const auto written = [&](const QByteArray& name, bool withoutPartner) {
+        if (!Load(folder, name)) {
+            return false;
+        }
+        if (m_partnerLine == location.partnerLine || (withoutPartner && m_partnerLine.isEmpty())) {
+            return true;
+        }
+        Clear();  // another pair's log: it says nothing of what this pair deleted
+        return false;
+    };
+    return written(location.name, !location.sharedA) || written(location.otherName, false);
 }
 
 void LogList::Parse(QByteArray text) {
@@ -57,11 +87,20 @@ void LogList::Parse(QByteArray text) {
     m_text = std::move(text);
     // Lines are looked up, never turned into paths: a line that is no relative path
     // (absolute, "..", empty) can only fail to match.
-    platform::ForEachLine(m_text, [this](QByteArrayView line) { m_lines.insert(line); });
+    bool first = true;
+    platform::ForEachLine(m_text, [this, &first](QByteArrayView line) {
+        if (std::exchange(first, false) && line.startsWith('\\')) {
+            m_partnerLine = line;
+            return;
+        }
+        m_lines.insert(line);
+    });
 }
 
 void LogList::Clear() {
     m_lines = {};
+    m_partnerLine = {};
+    m_name.clear();
     m_text = QByteArray();
 }
 

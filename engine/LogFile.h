@@ -13,6 +13,21 @@ namespace kalvex {
 // its extension replaced by ".log" (an untitled project gives "kvx_.log").
 QByteArray LogFileName(const QString& projectFileName);
 
+// Where the log of one pair of folders lives in its Directory A, and how it names its partner.
+// A profile that shares its Directory A with no other profile of the project keeps
+// "kvx_<project>.log"; profiles that share one keep "kvx_<project>.<partner key>.log" each,
+// the key being 8 hexadecimal digits drawn from Directory B. Either way the log's first line
+// names Directory B; it starts with a backslash, so that a reader that takes each line as a
+// relative path never matches it.
+struct LogLocation {
+    LogLocation(const QString& projectFileName, const QByteArray& realPathB, bool sharedA);
+
+    QByteArray name;       // where the run writes its log
+    QByteArray otherName;  // where a log of this pair stood while A was shared, or not shared
+    QByteArray partnerLine;
+    bool sharedA;
+};
+
 // True for the relative paths that the passes leave alone as log files: those that begin
 // with "kvx_" and end in the extension ".log", in exactly that letter case.
 bool IsLogFilePath(QByteArrayView relativePath);
@@ -27,15 +42,26 @@ class LogList {
 public:
     // Reads the log file `name` in `folder`; false (and the list empty) when it cannot be read.
     bool Load(const platform::Folder& folder, const QByteArray& name);
+    // Reads the log of the pair that `location` describes, from whichever of its two names
+    // holds one written for that pair; false (and the list empty) when neither does. A log
+    // without a partner line, as earlier versions wrote it, counts only under the name of a
+    // Directory A that no other profile shares.
+    bool Load(const platform::Folder& folder, const LogLocation& location);
     // Takes the lines of a log file's text.
     void Parse(QByteArray text);
     bool Contains(QByteArrayView relativePath) const { return m_lines.contains(relativePath); }
     qsizetype Count() const { return m_lines.size(); }
     qsizetype TextSize() const { return m_text.size(); }
+    // The first line when it names a partner, else empty.
+    QByteArrayView PartnerLine() const { return m_partnerLine; }
+    // The name it was read from.
+    const QByteArray& Name() const { return m_name; }
     void Clear();
 
 private:
     QByteArray m_text;  // the file's content; the index points into it
+    QByteArrayView m_partnerLine;
+    QByteArray m_name;
     QSet<QByteArrayView> m_lines;
 };
 

@@ -2,6 +2,7 @@
 
 #include "FileIo.h"
 #include "TempName.h"
+#include "Trash.h"
 #include "WorkerPool.h"
 
 #include <algorithm>
@@ -173,6 +174,32 @@ bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteAr
     return true;
 }
 
+// The status of a file or link that can be copied; false with errno in `error` otherwise.
+bool CopyableSource(const Folder& from, const QByteArray& name, EntryStatus& status, int& error) {
+    status = from.Status(name);
+    if (status.kind == EntryKind::Unknown) {
+        return Fail(error, status.error);
+    }
+    if (status.kind != EntryKind::File && status.kind != EntryKind::Link) {
+        return Fail(error, status.kind == EntryKind::Missing ? ENOENT : EINVAL);
+    }
+    return true;
+}
+
+// Puts a copy of the entry `name` of `folder` into the trash under that name. A hard link
+// would be cheaper, but it changes the entry's status, which the commit checks once more.
+// Where no copy can be made, or no trash takes it, nothing is kept.
+void KeepInTrash(const Folder& folder, const QByteArray& name, const EntryStatus& status) {
+    const QByteArray kept = NewTempName();
+    int error = 0;
+    if (!WriteEntryCopy(folder, name, status, folder, kept, error)) {
+        return;
+    }
+    if (!MoveToTrashAs(folder, kept, name, error)) {
+        ::unlinkat(folder.Descriptor(), kept.constData(), 0);
+    }
+}
+
 bool RemoveTree(const Folder& parent, const QByteArray& name);
 
 bool RemoveContent(const Folder& folder) {
@@ -219,10 +246,16 @@ struct LevelCopy {
 // in a large one. Errors are kept, the first one counts.
 class TreeCopy {
 public:
-    TreeCopy(const CopyFilter& filter, WorkerPool& pool) : m_filter(filter), m_pool(pool) {}
+    TreeCopy(const CopyFilter& filter, const StopRequest& stopRequested, WorkerPool& pool)
+        : m_filter(filter), m_stopRequested(stopRequested), m_pool(pool) {}
 
     void CopyLevel(const std::shared_ptr<LevelCopy>& level);
     int Error() const { return m_error.load(); }
+    // True once a stop was requested; asked before each file, and from then on no file is
+    // copied.
+    bool Stopped();
+    // True when the stop left something out.
+    bool LeftOut() const { return m_stopped.load(std::memory_order_relaxed); }
 
 private:
     // Enough files for a task to be worth handing over.
@@ -235,9 +268,18 @@ private:
     void Note(int error);
 
     const CopyFilter& m_filter;
+    const StopRequest& m_stopRequested;
     WorkerPool& m_pool;
     std::atomic<int> m_error = 0;
+    std::atomic<bool> m_stopped = false;
 };
+
+bool TreeCopy::Stopped() {
+    if (!m_stopped.load(std::memory_order_relaxed) && m_stopRequested()) {
+        m_stopped = true;
+    }
+    return m_stopped.load(std::memory_order_relaxed);
+}
 
 void TreeCopy::Note(int error) {
     // A file being written to is left out for the next run, which copies it whole.
@@ -250,6 +292,10 @@ void TreeCopy::Note(int error) {
 void TreeCopy::CopyLevel(const std::shared_ptr<LevelCopy>& level) {
     std::vector<DirEntry> entries;
     int error = 0;
+    if (LeftOut()) {
+        PartDone(*level);
+        return;
+    }
     if (!level->source.List(entries, error)) {
         Note(error);
         PartDone(*level);
@@ -257,6 +303,9 @@ void TreeCopy::CopyLevel(const std::shared_ptr<LevelCopy>& level) {
     }
     auto files = std::make_shared<std::vector<DirEntry>>();
     for (DirEntry& entry : entries) {
+        if (LeftOut()) {
+            break;
+        }
         if (!m_filter(entry.name, entry.status)) {
             continue;
         }
@@ -316,7 +365,7 @@ void TreeCopy::CopySubFolder(const LevelCopy& level, const DirEntry& entry) {
 
 void TreeCopy::CopyFiles(const LevelCopy& level, const std::vector<DirEntry>& files,
                          std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) {
+    for (std::size_t i = begin; i < end && !Stopped(); ++i) {
         int error = 0;
         WriteEntryCopy(level.source, files[i].name, files[i].status, level.target, files[i].name,
                        error);
@@ -337,38 +386,72 @@ void TreeCopy::PartDone(LevelCopy& level) {
 
 }  // namespace
 
-bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, CopyMode mode,
-               int& error) {
-    const EntryStatus status = from.Status(name);
-    if (status.kind == EntryKind::Unknown) {
-        return Fail(error, status.error);
-    }
-    if (status.kind != EntryKind::File && status.kind != EntryKind::Link) {
-        return Fail(error, status.kind == EntryKind::Missing ? ENOENT : EINVAL);
-    }
-    if (mode == CopyMode::Overwrite) {
-        const EntryStatus existing = to.Status(name);
-        // A file without any write permission is read-only, for root too.
-        if (existing.kind == EntryKind::File && (existing.permissions & 0222) == 0) {
-            return Fail(error, EACCES);
-        }
-        if (existing.kind == EntryKind::Folder) {
-            return Fail(error, EISDIR);
-        }
+bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int& error) {
+    EntryStatus status;
+    if (!CopyableSource(from, name, status, error)) {
+        return false;
     }
     const QByteArray temp = NewTempName();
     if (!WriteEntryCopy(from, name, status, to, temp, error)) {
         return false;
     }
-    const bool committed = mode == CopyMode::Overwrite
-                               ? (::renameat(to.Descriptor(), temp.constData(), to.Descriptor(),
-                                             name.constData()) == 0 ||
-                                  Fail(error, errno))
-                               : RenameNoReplace(to, temp, name, false, error);
-    if (!committed) {
+    if (!RenameNoReplace(to, temp, name, false, error)) {
         ::unlinkat(to.Descriptor(), temp.constData(), 0);
+        return false;
     }
-    return committed;
+    return true;
+}
+
+bool ReplaceEntry(const Folder& from, const QByteArray& name, const Folder& to,
+                  const EntryStatus& listed, int& error) {
+    EntryStatus status;
+    if (!CopyableSource(from, name, status, error)) {
+        return false;
+    }
+    // A file without any write permission is read-only, for root too.
+    if (listed.kind == EntryKind::File && (listed.permissions & 0222) == 0) {
+        return Fail(error, EACCES);
+    }
+    if (listed.kind == EntryKind::Folder) {
+        return Fail(error, EISDIR);
+    }
+    const QByteArray temp = NewTempName();
+    if (!WriteEntryCopy(from, name, status, to, temp, error)) {
+        return false;
+    }
+    // Checked once the copy is written, right before the commit: the target may have been
+    // saved while the copy was written.
+    if (!SameVersion(listed, to.Status(name))) {
+        ::unlinkat(to.Descriptor(), temp.constData(), 0);
+        return Fail(error, EAGAIN);
+    }
+    const int fd = to.Descriptor();
+    if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_EXCHANGE) == 0) {
+        // The old version now stands under the temporary name.
+        int trashError = 0;
+        if (!MoveToTrashAs(to, temp, name, trashError)) {
+            ::unlinkat(fd, temp.constData(), 0);
+        }
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        error = errno;
+        ::unlinkat(fd, temp.constData(), 0);
+        return false;
+    }
+    // No exchange here: the trash takes a copy of the old version before the new one
+    // replaces it, so the name never goes missing and both versions exist at every moment.
+    KeepInTrash(to, name, listed);
+    if (!SameVersion(listed, to.Status(name))) {
+        ::unlinkat(fd, temp.constData(), 0);
+        return Fail(error, EAGAIN);
+    }
+    if (::renameat(fd, temp.constData(), fd, name.constData()) != 0) {
+        error = errno;
+        ::unlinkat(fd, temp.constData(), 0);
+        return false;
+    }
+    return true;
 }
 
 bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
@@ -382,7 +465,7 @@ bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
 }
 
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
-                const CopyFilter& filter, int& error) {
+                const CopyFilter& filter, const StopRequest& stopRequested, int& error) {
     Folder source = from.OpenChild(name);
     if (!source.IsOpen()) {
         return Fail(error, source.Error());
@@ -402,10 +485,15 @@ bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
         return false;
     }
     WorkerPool pool(WorkerPool::DefaultHelpers());
-    TreeCopy copy(filter, pool);
+    TreeCopy copy(filter, stopRequested, pool);
     const auto root =
         std::make_shared<LevelCopy>(std::move(source), std::move(target), st.st_mtim, st.st_mode);
     pool.Run([&copy, &root] { copy.CopyLevel(root); });
+    if (copy.LeftOut()) {
+        // Still the program's own, under its temporary name: nothing of it is kept.
+        RemoveTree(to, temp);
+        return Fail(error, ECANCELED);
+    }
     int renameError = 0;
     if (!RenameNoReplace(to, temp, name, true, renameError)) {
         RemoveTree(to, temp);

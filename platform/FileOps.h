@@ -8,18 +8,22 @@
 
 namespace kalvex::platform {
 
-enum class CopyMode {
-    FailIfExists,  // the copy fails when the target name exists
-    Overwrite,     // the copy replaces the target; it fails when the target is read-only
-};
-
 // Copies the regular file or link `name` of `from` into `to` under the same name, with its
 // permission bits and last-write time (a link as a link). The copy is written under a
 // temporary name and renamed into place, so the target holds either its old or its new
 // content at every moment. A file that changes while it is copied is not committed (EAGAIN).
 // Returns false with errno in `error`; nothing is left behind then.
-bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, CopyMode mode,
-               int& error);
+
+// For a name that `to` does not hold: fails (EEXIST) when it exists by the time of the commit.
+bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int& error);
+
+// For a name that `to` holds as `listed` says: the version replaced goes to the trash, and the
+// name stands at every moment, under the old version or the new one. Fails, and leaves both
+// alone, when that entry is no longer the version listed (EAGAIN), is a folder (EISDIR) or
+// a file without any write permission (EACCES, read-only for root too). Where no trash can
+// take the old version, it is replaced all the same.
+bool ReplaceEntry(const Folder& from, const QByteArray& name, const Folder& to,
+                  const EntryStatus& listed, int& error);
 
 // Tells a folder copy which entries to take; entries left out are not an error.
 using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus& status)>;
@@ -30,9 +34,11 @@ using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus&
 // name exists by then. Entries the filter refuses, devices, pipes, sockets, and files that
 // change while they are copied are left out. Returns false with errno in `error` when the
 // folder could not be made or something in it could not be copied; the part that could be
-// copied is kept.
+// copied is kept. When `stopRequested` turns true, no further entry is copied, the part
+// built so far is removed, and the call fails with ECANCELED.
+using StopRequest = std::function<bool()>;
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
-                const CopyFilter& filter, int& error);
+                const CopyFilter& filter, const StopRequest& stopRequested, int& error);
 
 // Removes a temporary file or folder that a safe write of this program left behind; it is
 // never a user's entry, so it does not go to the trash.

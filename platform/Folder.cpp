@@ -31,6 +31,8 @@ EntryStatus FromStat(const struct stat& st) {
     }
     status.size = st.st_size;
     status.modified = st.st_mtim;
+    status.changed = st.st_ctim;
+    status.inode = st.st_ino;
     status.permissions = st.st_mode & 07777;
     return status;
 }
@@ -60,7 +62,17 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+bool SameTime(const std::timespec& a, const std::timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 }  // namespace
+
+bool SameVersion(const EntryStatus& listed, const EntryStatus& now) {
+    return listed.Exists() && listed.kind == now.kind && listed.size == now.size &&
+           SameTime(listed.modified, now.modified) && SameTime(listed.changed, now.changed) &&
+           listed.inode == now.inode;
+}
 
 Folder::Folder(Folder&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <vector>
@@ -27,11 +28,18 @@ struct EntryStatus {
     int error = 0;  // errno when kind is Unknown
     qint64 size = 0;
     std::timespec modified{};
+    std::timespec changed{};  // the status change time, where the file system keeps one
+    std::uint64_t inode = 0;
     unsigned permissions = 0;  // the permission bits
 
     bool Exists() const { return kind != EntryKind::Missing && kind != EntryKind::Unknown; }
     PackedTime Packed() const { return PackFileTime(modified.tv_sec); }
 };
+
+// True when `now` is the same version of an entry as `listed`: the same kind, size,
+// modification time, inode and change time. An entry that someone wrote, replaced or renamed
+// since it was listed differs in one of them.
+bool SameVersion(const EntryStatus& listed, const EntryStatus& now);
 
 struct DirEntry {
     QByteArray name;

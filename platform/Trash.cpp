@@ -143,6 +143,11 @@ QByteArray TrashInfo(const QByteArray& path) {
 }  // namespace
 
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
+    return MoveToTrashAs(parent, name, name, error);
+}
+
+bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName,
+                   int& error) {
     struct stat st;
     if (::fstatat(parent.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return Fail(error, errno);
@@ -151,7 +156,7 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
     if (!FindTrash(st.st_dev, parent.RealPath(), trash, error)) {
         return false;
     }
-    const QByteArray fullPath = parent.RealPath() + name;
+    const QByteArray fullPath = parent.RealPath() + originalName;
     QByteArray infoPath = fullPath;
     if (!trash.topDir.isEmpty()) {
         const QByteArray prefix = trash.topDir == "/" ? QByteArray("/") : trash.topDir + '/';
@@ -161,7 +166,8 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
     }
     // The info file is made first and exclusively: it reserves the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
-        const QByteArray trashName = attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
+        const QByteArray trashName =
+            attempt == 1 ? originalName : originalName + '.' + QByteArray::number(attempt);
         const QByteArray infoName = trashName + ".trashinfo";
         const int fd = ::openat(trash.info.Descriptor(), infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

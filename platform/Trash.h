@@ -13,4 +13,9 @@ namespace kalvex::platform {
 // and the call returns false with errno in `error`.
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);
 
+// The same for an entry that stands under a temporary name in place of `originalName` of the
+// same folder: the trash records it, and would restore it, under its original name.
+bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName,
+                   int& error);
+
 }  // namespace kalvex::platform

@@ -139,7 +139,7 @@ TEST_F(ProfileRunTest, AbortInTheFirstPassStopsAtTheNextFileWithoutASecondPassOr
     RunToEnd(frontend);
     EXPECT_EQ(frontend.rows, (QStringList{Header(), Row("1", T(0), ">>", "-", 1), "Done."}));
     EXPECT_EQ(SideB(), (QStringList{"1=a@0", "only_b=x@0"}));
-    EXPECT_EQ(Log(), QByteArray("old\r\n"));
+    EXPECT_EQ(RawLog(), QByteArray("old\r\n"));
     EXPECT_FALSE(frontend.completed);
 }
 
@@ -155,7 +155,7 @@ TEST_F(ProfileRunTest, AbortInTheSecondPassKeepsTheFirstPassAndTheOldLog) {
     RunToEnd(frontend);
     EXPECT_EQ(SideB(), (QStringList{"a=a@0", "b1=1@0", "b2=2@0"}));
     EXPECT_EQ(SideA(), (QStringList{"a=a@0", "b1=1@0"}));
-    EXPECT_EQ(Log(), QByteArray("old\r\n"));
+    EXPECT_EQ(RawLog(), QByteArray("old\r\n"));
 }
 
 TEST_F(ProfileRunTest, AbortIsNotNoticedBeforeAFolderOnlyBeforeAFile) {

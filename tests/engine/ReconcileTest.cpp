@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"f=b@10"},
                  {Row("f", T(0), "<", T(10), 1)},
                  "f\r\n",
-                 {}},
+                 {"f=a@0"}},
         FileCase{"five_units_apart_copies_a_over_b",
                  {{"f", "a", 10}},
                  {{"f", "b", 0}},
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"f=a@10"},
                  {Row("f", T(10), ">", T(0), 1)},
                  "f\r\n",
-                 {}},
+                 {"f=b@0"}},
         // 10:20:58 and 10:21:06 are eight seconds apart, but the packed values six units.
         FileCase{"eight_seconds_across_a_minute_boundary_copies",
                  {{"f", "a", 28}},
@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"f=b@36"},
                  {Row("f", T(28), "<", T(36), 1)},
                  "f\r\n",
-                 {}},
+                 {"f=a@28"}},
         FileCase{"present_on_both_sides_is_never_deleted",
                  {{"f", "a", 0}},
                  {{"f", "a", 0}},
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"f=future@815000000"},
                  {Row("f", T(815000000), ">", T(0), 1)},
                  "f\r\n",
-                 {}},
+                 {"f=now@0"}},
         FileCase{"link_is_copied_as_a_link",
                  {{"target", "t", 0}, {"ln", {}, 4, "target"}},
                  {},
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"ln->new@60"},
                  {Row("ln", T(0), "<", T(60), 1)},
                  "ln\r\n",
-                 {}}),
+                 {"ln->old@0"}}),
     kCaseName);
 
 TEST_F(SyncFixture, FolderOnlyInAIsCopiedWholeAndListedWithItsContent) {

@@ -7,6 +7,7 @@
 #include "platform/FileTime.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -45,9 +46,25 @@ protected:
             file.write(line.toLocal8Bit() + "\r\n");
         }
     }
-    QByteArray Log() const {
+    // The lines of the log file after the first, which must name Directory B as its partner.
+    QByteArray Log() const { return LogLines("kvx_proj.log", "B"); }
+    // The log file's bytes, for a log that must not have been rewritten.
+    QByteArray RawLog() const {
         QFile file(box.Path("A/kvx_proj.log"));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    }
+    QByteArray LogLines(const QString& name, const QString& partner) const {
+        QFile file(box.Path("A/" + name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return "(none)";
+        }
+        const QByteArray text = file.readAll();
+        const QByteArray first = PartnerLine(partner);
+        return text.startsWith(first) ? text.mid(first.size()) : "(partner?) " + text;
+    }
+    QByteArray PartnerLine(const QString& folder) const {
+        return "\\partner=" + QFile::encodeName(QFileInfo(box.Path(folder)).canonicalFilePath()) +
+               "/\r\n";
     }
     // Both sides without the log file.
     QStringList SideA() const { return Without(box.Describe("A")); }

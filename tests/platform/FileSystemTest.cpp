@@ -32,6 +32,10 @@ QStringList Names(const std::vector<DirEntry>& entries) {
     return names;
 }
 
+bool NeverStop() {
+    return false;
+}
+
 unsigned PermissionsOf(const QString& path) {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : ~0u;
@@ -99,9 +103,9 @@ protected:
     Folder to;
 };
 
-TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits) {
+TEST_F(CopyTest, ReplaceKeepsTimeAndPermissionBits) {
     int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error)) << error;
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, to.Status("f.txt"), error)) << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0640u);
     EXPECT_TRUE(LeftOvers().isEmpty());
@@ -109,7 +113,7 @@ TEST_F(CopyTest, OverwriteKeepsTimeAndPermissionBits) {
 
 TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
     int error = 0;
-    EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::FailIfExists, error));
+    EXPECT_FALSE(CopyEntry(from, "f.txt", to, error));
     EXPECT_EQ(error, EEXIST);
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
     EXPECT_TRUE(LeftOvers().isEmpty());
@@ -118,28 +122,28 @@ TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
 TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot) {
     ::chmod(box.NativePath("to/f.txt").constData(), 0444);
     int error = 0;
-    EXPECT_FALSE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
+    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, to.Status("f.txt"), error));
     EXPECT_EQ(error, EACCES);
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
 }
 
 TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime) {
     int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "l", to, CopyMode::FailIfExists, error)) << error;
+    ASSERT_TRUE(CopyEntry(from, "l", to, error)) << error;
     EXPECT_EQ(box.Describe("to"), (QStringList{"f.txt=old@0", "l->f.txt@60"}));
 }
 
 TEST_F(CopyTest, SetUserIdBitIsNotCopied) {
     ::chmod(box.NativePath("from/f.txt").constData(), 04755);
     int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "f.txt", to, CopyMode::Overwrite, error));
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, to.Status("f.txt"), error));
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0755u);
 }
 
 TEST_F(CopyTest, PipeIsNeverOpened) {
     ASSERT_EQ(::mkfifo(box.NativePath("from/pipe").constData(), 0600), 0);
     int error = 0;
-    EXPECT_FALSE(CopyEntry(from, "pipe", to, CopyMode::FailIfExists, error));
+    EXPECT_FALSE(CopyEntry(from, "pipe", to, error));
     EXPECT_FALSE(QFile::exists(box.Path("to/pipe")));
 }
 
@@ -159,7 +163,7 @@ TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses) {
     const auto filter = [](const QByteArray& name, const EntryStatus&) {
         return name != "skip.me";
     };
-    ASSERT_TRUE(CopyFolder(from, "d", to, filter, error)) << error;
+    ASSERT_TRUE(CopyFolder(from, "d", to, filter, NeverStop, error)) << error;
     EXPECT_EQ(box.Describe("to"),
               (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/", "d/sub/b.txt=b@20"}));
 }
@@ -230,7 +234,8 @@ TEST(CopyFolder, CopiesALargeTreeExactly) {
     const Folder to = Folder::Open(box.NativePath("to"));
     int error = 0;
     ASSERT_TRUE(CopyFolder(
-        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, error))
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop,
+        error))
         << error;
     EXPECT_EQ(Snapshot(box.Path("to")), source);
     EXPECT_EQ(source.size(), 1 + 3 * (1 + 100 + 3 * (1 + 40 + 1)));
@@ -244,7 +249,8 @@ TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder) {
     const Folder to = Folder::Open(box.NativePath("to"));
     int error = 0;
     EXPECT_FALSE(CopyFolder(
-        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, error));
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop,
+        error));
     EXPECT_EQ(box.Describe("to"), QStringList{"d=a file@0"});
 }
 
