@@ -215,22 +215,20 @@ bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
 }
 
 void TKalvex::WriteNewLog(const Folder& rootA, const LogLocation& log) {
-    const QByteArray& previous = m_state.PrevLog.Name();
     int error = 0;
     // What the log lists is on the disk before the log says so.
-    if (!m_written.Flush(error) ||
-        !platform::WriteFileAtomicallyIn(rootA, log.name, m_state.NewLog.Text(), error)) {
+    const bool written =
+        m_written.Flush(error) &&
+        platform::WriteFileAtomicallyIn(rootA, log.name, m_state.NewLog.Text(), error);
+    if (!written) {
         // The old log no longer describes the folders: a later run must ask rather than
         // delete by it. A log that cannot be written is otherwise not reported.
         ::unlinkat(rootA.Descriptor(), log.name.constData(), 0);
-        if (!previous.isEmpty()) {
-            ::unlinkat(rootA.Descriptor(), previous.constData(), 0);
-        }
-        return;
     }
-    // The pair's log was read from its other name: only the new one may speak for it now.
-    if (previous == log.otherName) {
-        ::unlinkat(rootA.Descriptor(), previous.constData(), 0);
+    // Only one log may speak for the pair: an older one under its other name would, once
+    // the profiles over this Directory A change, tell of deletions long past.
+    if (IsLogFor(rootA, log.otherName, log.partnerLine)) {
+        ::unlinkat(rootA.Descriptor(), log.otherName.constData(), 0);
     }
 }
 

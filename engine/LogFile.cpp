@@ -64,7 +64,6 @@ bool LogList::Load(const platform::Folder& folder, const QByteArray& name) {
         return false;
     }
     Parse(std::move(text));
-    m_name = name;
     return true;
 }
 
@@ -100,8 +99,15 @@ void LogList::Parse(QByteArray text) {
 void LogList::Clear() {
     m_lines = {};
     m_partnerLine = {};
-    m_name.clear();
     m_text = QByteArray();
+}
+
+bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
+              const QByteArray& partnerLine) {
+    QByteArray start;
+    int error = 0;
+    return platform::ReadFileStartIn(folder, name, partnerLine.size() + 2, start, error) &&
+           start == partnerLine + "\r\n";
 }
 
 void LogBuilder::Add(QByteArrayView relativePath) {

@@ -54,16 +54,17 @@ public:
     qsizetype TextSize() const { return m_text.size(); }
     // The first line when it names a partner, else empty.
     QByteArrayView PartnerLine() const { return m_partnerLine; }
-    // The name it was read from.
-    const QByteArray& Name() const { return m_name; }
     void Clear();
 
 private:
     QByteArray m_text;  // the file's content; the index points into it
     QByteArrayView m_partnerLine;
-    QByteArray m_name;
     QSet<QByteArrayView> m_lines;
 };
+
+// True when the file `name` of `folder` is a log that names the partner of `partnerLine`.
+bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
+              const QByteArray& partnerLine);
 
 // The new log file, built line by line in the order of the second pass.
 class LogBuilder {

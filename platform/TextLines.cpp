@@ -1,5 +1,6 @@
 #include "TextLines.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -30,7 +31,9 @@ void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView li
 
 namespace {
 
-bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error) {
+// Reads the file open as `fd`, and closes it: all of it, or with `prefixOnly` at most its
+// first `maxSize` bytes.
+bool ReadOpened(int fd, qint64 maxSize, bool prefixOnly, QByteArray& content, int& error) {
     if (fd < 0) {
         error = errno;
         return false;
@@ -42,13 +45,13 @@ bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error) {
     } else if (!S_ISREG(st.st_mode)) {
         ok = false;
         error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    } else if (st.st_size > maxSize) {
+    } else if (st.st_size > maxSize && !prefixOnly) {
         ok = false;
         error = EFBIG;
     }
     QByteArray data;
     if (ok) {
-        data.resize(static_cast<qsizetype>(st.st_size));
+        data.resize(static_cast<qsizetype>(std::min<qint64>(st.st_size, maxSize)));
         qsizetype got = 0;
         while (got < data.size()) {
             const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
@@ -77,15 +80,22 @@ bool ReadOpened(int fd, qint64 maxSize, QByteArray& content, int& error) {
 }  // namespace
 
 bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error) {
-    return ReadOpened(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), maxSize, content,
-                      error);
+    return ReadOpened(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), maxSize, false,
+                      content, error);
 }
 
 bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
                      QByteArray& content, int& error) {
     return ReadOpened(::openat(folder.Descriptor(), name.constData(),
                                O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW),
-                      maxSize, content, error);
+                      maxSize, false, content, error);
+}
+
+bool ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
+                     QByteArray& content, int& error) {
+    return ReadOpened(::openat(folder.Descriptor(), name.constData(),
+                               O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW),
+                      bytes, true, content, error);
 }
 
 }  // namespace kalvex::platform

@@ -20,5 +20,8 @@ bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, 
 // The same for the file `name` of `folder`; a link there is not followed (ELOOP).
 bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
                      QByteArray& content, int& error);
+// The first `bytes` bytes of the file `name` of `folder` (all of a shorter one).
+bool ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
+                     QByteArray& content, int& error);
 
 }  // namespace kalvex::platform
