@@ -1,6 +1,7 @@
-// The test program's own copy_file_range, fdopendir and fstatat: the platform layer's calls land
-// here first, so a test can make one file's copy fail or change under it, or one folder fail to
-// list, as a failing disk or a program writing at the same moment would.
+// The test program's own copy_file_range, fdopendir, fstatat and syncfs: the platform layer's
+// calls land here first, so a test can make one file's copy fail or change under it, or one
+// folder fail to list, as a failing disk or a program writing at the same moment would, and
+// can act at the moment a file is copied or a file system flushed.
 #include "CopyFaults.h"
 
 #include <atomic>
@@ -19,6 +20,9 @@ namespace {
 std::mutex g_lock;
 CopyFault g_fault = CopyFault::None;
 QByteArray g_fileName;
+QByteArray g_hookedName;
+std::function<void()> g_copyHook;
+std::function<void(const QByteArray&)> g_syncHook;
 
 // The fault to inject for a call on `fd`, when its path ends in the chosen name.
 CopyFault FaultFor(int fd, QByteArray* path = nullptr);
@@ -47,22 +51,54 @@ void SetCopyFault(CopyFault fault, const QByteArray& fileName) {
     g_fileName = fileName;
 }
 
+void OnCopyOf(const QByteArray& fileName, std::function<void()> hook) {
+    const std::lock_guard<std::mutex> guard(g_lock);
+    g_hookedName = fileName;
+    g_copyHook = std::move(hook);
+}
+
+void OnSyncFs(std::function<void(const QByteArray& folder)> hook) {
+    const std::lock_guard<std::mutex> guard(g_lock);
+    g_syncHook = std::move(hook);
+}
+
 }  // namespace kalvex::test
+
+extern "C" int syncfs(int fd) {
+    using Real = int (*)(int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "syncfs"));
+    std::function<void(const QByteArray&)> hook;
+    {
+        const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
+        hook = kalvex::test::g_syncHook;
+    }
+    if (hook) {
+        hook(kalvex::test::PathOf(fd));
+    }
+    return real(fd);
+}
 
 extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* outOffset,
                                    size_t length, unsigned int flags) {
     using Real = ssize_t (*)(int, off64_t*, int, off64_t*, size_t, unsigned int);
     static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "copy_file_range"));
     kalvex::test::CopyFault fault = kalvex::test::CopyFault::None;
+    std::function<void()> hook;
     {
         const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
         QByteArray path;
         fault = kalvex::test::FaultFor(in, &path);
+        if (kalvex::test::g_copyHook && path.endsWith('/' + kalvex::test::g_hookedName)) {
+            hook = kalvex::test::g_copyHook;
+        }
         if (fault == kalvex::test::CopyFault::SourceChanges) {
             const int writer = ::open(path.constData(), O_WRONLY | O_APPEND);
             [[maybe_unused]] const ssize_t written = ::write(writer, "+", 1);
             ::close(writer);
         }
+    }
+    if (hook) {
+        hook();
     }
     if (fault == kalvex::test::CopyFault::ReadError) {
         errno = EIO;

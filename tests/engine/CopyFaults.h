@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 namespace kalvex::test {
 
 // Faults injected into the kernel calls of the test program (see CopyFaults.cpp): while a
@@ -15,5 +17,12 @@ enum class CopyFault {
 };
 
 void SetCopyFault(CopyFault fault, const QByteArray& fileName = {});
+
+// Called, on the copying thread, when the content of the file named `fileName` is copied;
+// an empty function removes it.
+void OnCopyOf(const QByteArray& fileName, std::function<void()> hook);
+
+// Called with the path of the folder given to each syncfs call; an empty function removes it.
+void OnSyncFs(std::function<void(const QByteArray& folder)> hook);
 
 }  // namespace kalvex::test

@@ -9,6 +9,9 @@
 #include "platform/Folder.h"
 
 #include <QDir>
+#include <QThread>
+
+#include <atomic>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,8 +22,53 @@ namespace {
 
 class FaultTest : public SyncFixture {
 protected:
-    ~FaultTest() override { SetCopyFault(CopyFault::None); }
+    ~FaultTest() override {
+        SetCopyFault(CopyFault::None);
+        OnCopyOf({}, {});
+        OnSyncFs({});
+    }
 };
+
+TEST_F(FaultTest, AbortInsideAFolderCopyStopsItAndLeavesNothingOfIt) {
+    std::vector<Node> nodes{{"d/"}, {"d/sub/"}};
+    for (int i = 0; i < 300; ++i) {
+        nodes.emplace_back(QStringLiteral("d/f%1").arg(i, 3, 10, QChar(u'0')), "x");
+        nodes.emplace_back(QStringLiteral("d/sub/g%1").arg(i, 3, 10, QChar(u'0')), "y");
+    }
+    box.Make("A", nodes);
+    WriteLog({});
+    std::atomic<QThread*> worker = nullptr;
+    frontend.afterFolder = [&worker](const QString&) { worker = QThread::currentThread(); };
+    OnCopyOf("f010", [&worker] { worker.load()->requestInterruption(); });
+    RunToEnd(frontend);
+    EXPECT_FALSE(frontend.completed);
+    EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 1), "Done."}));
+    EXPECT_TRUE(SideB().isEmpty()) << SideB().join(u' ').toStdString();
+    EXPECT_EQ(RawLog(), QByteArray());
+}
+
+TEST_F(FaultTest, EveryFileSystemWrittenIsFlushedBeforeTheLogIsWritten) {
+    const SmallFileSystem disk(box.Path("B"), 1 << 20);
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << "cannot mount a file system of its own here";
+    }
+    box.Make("A", {{"a", "1"}});
+    box.Make("B", {{"b", "2"}});
+    WriteLog({});
+    QStringList flushed;
+    OnSyncFs([&](const QByteArray& folder) {
+        // The log that stands while the file systems are flushed is still the old one.
+        flushed << QString::fromLocal8Bit(folder) + u' ' + QString::fromLatin1(RawLog());
+    });
+    RunToEnd(frontend);
+    flushed.sort();
+    EXPECT_EQ(flushed, (QStringList{box.Path("A") + u' ', box.Path("B") + u' '}));
+    EXPECT_EQ(Log(), "a\r\nb\r\n");
+
+    flushed.clear();
+    RunToEnd(frontend);
+    EXPECT_TRUE(flushed.isEmpty()) << "nothing was written";
+}
 
 TEST_F(FaultTest, FileThatChangesWhileCopiedIsNotCommitted) {
     box.Make("A", {{"f", "new", 60}, {"same", "s"}});

@@ -58,6 +58,50 @@ TEST_F(SafetyTest, WithoutATrashNothingIsDeletedForGood) {
     EXPECT_EQ(Log(), QByteArray("both\r\n"));
 }
 
+TEST_F(SafetyTest, TargetSavedWhileTheRunGoesOnIsNeitherOverwrittenNorLost) {
+    box.Make("A", {{"a_big", "a new file"}, {"z_doc", "edited in A", 600}});
+    box.Make("B", {{"z_doc", "in step", 0}});
+    WriteLog({"z_doc"});
+    // While the first file is copied, the user saves the document on B.
+    frontend.afterRow = [this](const LogRow& row) {
+        if (row.fileName == "a_big") {
+            box.Make("B", {{"z_doc", "saved in B", 1200}});
+        }
+    };
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to copy: z_doc"});
+    EXPECT_EQ(frontend.rows, (QStringList{Header(), Row("a_big", T(0), ">>", "-", 1),
+                                          Row("z_doc", T(600), ">", T(0), 1),
+                                          Row("z_doc", T(600), "<", T(1200), 1), "Done."}));
+    // The second pass reads the level again and takes the save as the newer version.
+    EXPECT_EQ(SideB(), (QStringList{"a_big=a new file@0", "z_doc=saved in B@1200"}));
+    EXPECT_EQ(SideA(), SideB());
+    EXPECT_EQ(Sandbox::TrashContent(), QStringList{"z_doc=edited in A@600"});
+}
+
+TEST_F(SafetyTest, EntryWrittenAfterItWasListedIsNotTrashed) {
+    box.Make("A", {{"a_new", "n"}, {"both", "b"}, {"z_listed", "old"}});
+    box.Make("B", {{"both", "b"}});
+    WriteLog({"both", "z_listed"});
+    frontend.afterRow = [this](const LogRow& row) {
+        if (row.fileName == "a_new") {
+            box.Make("A", {{"z_listed", "written during the run", 60}});
+        }
+    };
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages, QStringList{"Error!: Failed to delete: z_listed"});
+    EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
+    EXPECT_EQ(Log(), "a_new\r\nboth\r\n");
+
+    // Not listed now: the next run copies it.
+    frontend.afterRow = nullptr;
+    frontend.messages.clear();
+    RunToEnd(frontend);
+    EXPECT_TRUE(frontend.messages.isEmpty());
+    EXPECT_EQ(SideB(),
+              (QStringList{"a_new=n@0", "both=b@0", "z_listed=written during the run@60"}));
+}
+
 struct ConflictCase {
     const char* name;
     std::vector<Node> a;

@@ -160,12 +160,13 @@ const ReplaceCase kFileSystems[] = {{"exchange", true}, {"no_exchange", false}};
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, ReplaceTest, testing::ValuesIn(kFileSystems),
                          test::kCaseName);
-INSTANTIATE_TEST_SUITE_P(
-    FileSystems, ChangedTargetTest,
-    testing::Combine(testing::ValuesIn(kFileSystems), testing::ValuesIn(kChanges)),
-    [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(FileSystems, ChangedTargetTest,
+                         testing::Combine(testing::ValuesIn(kFileSystems),
+                                          testing::ValuesIn(kChanges)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    std::get<1>(info.param).name;
+                         });
 
 TEST(CopyFolderStop, RemovesThePartBuiltAndLeavesNothingUnderTheName) {
     const Sandbox box;
