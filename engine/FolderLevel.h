@@ -22,10 +22,20 @@ struct SideState {
 
 // One name of a folder level, with what the source and the target side of a pass hold.
 struct LevelEntry {
-    QByteArray name;
+    QByteArray name;        // the source side's name, or the target's where only it has one
+    QByteArray targetName;  // the target side's name where it differs in letter case
     SideState source;
     SideState target;
+    // Several names of one side that differ only in letter case, where letter case is
+    // ignored: no pairing is sure, so none of them is touched.
+    bool clash = false;
+
+    const QByteArray& TargetName() const { return targetName.isEmpty() ? name : targetName; }
 };
+
+// Whether names that differ only in letter case are one name: so where either side's file
+// system treats them so.
+enum class LetterCase { Exact, Ignored };
 
 // A folder level of both sides: every name that either side holds, in the order of names.
 // `complete` is false when only the source side's names could be read.
@@ -40,7 +50,7 @@ struct FolderLevel {
 // Reads a level: the names of `source` with their status, and what `target` holds under each
 // name and under names of its own. False, with errno in `error`, when the source side cannot
 // be listed. When the target side cannot be listed, each name is looked up there alone.
-bool ReadLevel(const platform::Folder& source, const platform::Folder& target, FolderLevel& level,
-               int& error);
+bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
+               LetterCase letterCase, FolderLevel& level, int& error);
 
 }  // namespace kalvex

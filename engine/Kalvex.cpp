@@ -137,7 +137,15 @@ bool TKalvex::RunProfile(int index) {
     // another profile over the same Directory A, says nothing of what was deleted here.
     const LogLocation log(m_frontend.ProjectFileName(), rootB.RealPath(),
                           SharesDirectoryA(index, rootA));
-    if (!s.PrevLog.Load(rootA, log)) {
+    // Where either side treats names that differ only in letter case as one name, so does
+    // the run, in both passes and in the log.
+    m_letterCase = rootA.FoldsLetterCase() || rootB.FoldsLetterCase() ? LetterCase::Ignored
+                                                                      : LetterCase::Exact;
+    const bool logRead = s.PrevLog.Load(rootA, log);
+    if (logRead && m_letterCase == LetterCase::Ignored) {
+        s.PrevLog.IgnoreLetterCase();
+    }
+    if (!logRead) {
         const EngineMessage question{
             QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
                            "folders will be deleted.\n\nDo you want to continue?"),
@@ -244,7 +252,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         level = std::move(planned->second);
         m_unchangedLevels.erase(planned);
         level.Swap();
-    } else if (int error = 0; !ReadLevel(source, target, level, error)) {
+    } else if (int error = 0; !ReadLevel(source, target, m_letterCase, level, error)) {
         // What cannot be listed is not missing: nothing below it is touched on either side.
         s.EntryName = levelPrefix.isEmpty() ? s.SourceRoot : levelPrefix.chopped(1);
         ReportFailedCopy();
@@ -260,6 +268,13 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
             // Left behind by a run that ended in the middle of a copy.
             int error = 0;
             platform::RemoveLeftover(source, entry.name, error);
+            continue;
+        }
+        if (entry.clash) {
+            s.EntryName = levelPrefix + entry.name;
+            if (!IsLogFilePath(s.EntryName)) {
+                ReportFailedCopy();
+            }
             continue;
         }
         if (entry.source.kind == EntryKind::Folder) {
@@ -340,7 +355,7 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
         return true;
     }
     const Folder sourceChild = source.OpenChild(entry.name);
-    const Folder targetChild = target.OpenChild(entry.name);
+    const Folder targetChild = target.OpenChild(entry.TargetName());
     if (!sourceChild.IsOpen() || !targetChild.IsOpen()) {
         // What cannot be seen is not missing: nothing below is copied or deleted.
         ReportFailedCopy();
@@ -398,11 +413,13 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
         const std::int64_t targetTime = there.packed;
         if (targetTime > sourceTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
-            copied(platform::ReplaceEntry(target, entry.name, source, entry.source.listed, error),
+            copied(platform::ReplaceEntry(target, entry.TargetName(), source, entry.name,
+                                          entry.source.listed, error),
                    source, entry.source, entry.target);
         } else if (sourceTime > targetTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
-            copied(platform::ReplaceEntry(source, entry.name, target, entry.target.listed, error),
+            copied(platform::ReplaceEntry(source, entry.name, target, entry.TargetName(),
+                                          entry.target.listed, error),
                    target, entry.target, entry.source);
         } else {
             s.ActionMark = kSame;

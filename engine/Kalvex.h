@@ -65,6 +65,7 @@ private:
     // pass takes them from here instead of reading both sides again.
     std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
     platform::WrittenFileSystems m_written;  // flushed before the new log is written
+    LetterCase m_letterCase = LetterCase::Exact;
     QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
 };
 

@@ -96,9 +96,23 @@ void LogList::Parse(QByteArray text) {
     });
 }
 
+void LogList::IgnoreLetterCase() {
+    m_foldedLines.emplace();
+    m_foldedLines->reserve(m_lines.size());
+    for (const QByteArrayView line : std::as_const(m_lines)) {
+        m_foldedLines->insert(platform::FoldedName(line));
+    }
+}
+
+bool LogList::Contains(QByteArrayView relativePath) const {
+    return m_foldedLines ? m_foldedLines->contains(platform::FoldedName(relativePath))
+                         : m_lines.contains(relativePath);
+}
+
 void LogList::Clear() {
     m_lines = {};
     m_partnerLine = {};
+    m_foldedLines.reset();
     m_text = QByteArray();
 }
 

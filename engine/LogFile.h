@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QString>
 
+#include <optional>
+
 namespace kalvex {
 
 // The file name of a profile's log file in Directory A: "kvx_" and the project file's name,
@@ -36,8 +38,8 @@ bool IsLogFilePath(QByteArrayView relativePath);
 // end and no backslash, the separator of relative paths.
 bool IsLoggableName(QByteArrayView name);
 
-// The previous log file: its lines, looked up through a hash index. The file system is
-// case-sensitive here, so a line matches only the same path exactly.
+// The previous log file: its lines, looked up through a hash index. A line matches only the
+// same path exactly, unless letter case is to be ignored.
 class LogList {
 public:
     // Reads the log file `name` in `folder`; false (and the list empty) when it cannot be read.
@@ -49,7 +51,9 @@ public:
     bool Load(const platform::Folder& folder, const LogLocation& location);
     // Takes the lines of a log file's text.
     void Parse(QByteArray text);
-    bool Contains(QByteArrayView relativePath) const { return m_lines.contains(relativePath); }
+    // From now on a line matches paths that differ from it only in letter case too.
+    void IgnoreLetterCase();
+    bool Contains(QByteArrayView relativePath) const;
     qsizetype Count() const { return m_lines.size(); }
     qsizetype TextSize() const { return m_text.size(); }
     // The first line when it names a partner, else empty.
@@ -60,6 +64,7 @@ private:
     QByteArray m_text;  // the file's content; the index points into it
     QByteArrayView m_partnerLine;
     QSet<QByteArrayView> m_lines;
+    std::optional<QSet<QByteArray>> m_foldedLines;  // the lines in upper case, when asked for
 };
 
 // True when the file `name` of `folder` is a log that names the partner of `partnerLine`.

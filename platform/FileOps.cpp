@@ -402,10 +402,10 @@ bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int
     return true;
 }
 
-bool ReplaceEntry(const Folder& from, const QByteArray& name, const Folder& to,
-                  const EntryStatus& listed, int& error) {
+bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
+                  const QByteArray& name, const EntryStatus& listed, int& error) {
     EntryStatus status;
-    if (!CopyableSource(from, name, status, error)) {
+    if (!CopyableSource(from, fromName, status, error)) {
         return false;
     }
     // A file without any write permission is read-only, for root too.
@@ -416,7 +416,7 @@ bool ReplaceEntry(const Folder& from, const QByteArray& name, const Folder& to,
         return Fail(error, EISDIR);
     }
     const QByteArray temp = NewTempName();
-    if (!WriteEntryCopy(from, name, status, to, temp, error)) {
+    if (!WriteEntryCopy(from, fromName, status, to, temp, error)) {
         return false;
     }
     // Checked once the copy is written, right before the commit: the target may have been

@@ -17,13 +17,14 @@ namespace kalvex::platform {
 // For a name that `to` does not hold: fails (EEXIST) when it exists by the time of the commit.
 bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int& error);
 
-// For a name that `to` holds as `listed` says: the version replaced goes to the trash, and the
-// name stands at every moment, under the old version or the new one. Fails, and leaves both
-// alone, when that entry is no longer the version listed (EAGAIN), is a folder (EISDIR) or
-// a file without any write permission (EACCES, read-only for root too). Where no trash can
-// take the old version, it is replaced all the same.
-bool ReplaceEntry(const Folder& from, const QByteArray& name, const Folder& to,
-                  const EntryStatus& listed, int& error);
+// For the entry `name` that `to` holds as `listed` says, which takes the content of
+// `fromName` (the same name, or one that differs in letter case): the version replaced goes
+// to the trash, and the name stands at every moment, under the old version or the new one.
+// Fails, and leaves both alone, when that entry is no longer the version listed (EAGAIN), is
+// a folder (EISDIR) or a file without any write permission (EACCES, read-only for root too).
+// Where no trash can take the old version, it is replaced all the same.
+bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
+                  const QByteArray& name, const EntryStatus& listed, int& error);
 
 // Tells a folder copy which entries to take; entries left out are not an error.
 using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus& status)>;

@@ -4,14 +4,17 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace kalvex::platform {
@@ -220,6 +223,65 @@ bool Folder::TryLock() const {
     return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
+bool Folder::FoldsLetterCase() const {
+    // Asked with a name the folder holds: does it, its ASCII letter case swapped, lead to the
+    // same entry? That also answers for case-folding folders of file systems that do not.
+    std::optional<bool> folds;
+    QByteArray swappedName;
+    int error = 0;
+    ReadEntries(
+        [this, &folds, &swappedName](const dirent& entry) {
+            QByteArray swapped(entry.d_name);
+            for (char& c : swapped) {
+                c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
+                    : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
+                                           : c;
+            }
+            if (swapped == entry.d_name) {
+                return true;  // no letter to ask with
+            }
+            struct stat named;
+            struct stat other;
+            if (::fstatat(m_fd, entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+                return true;
+            }
+            folds = ::fstatat(m_fd, swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
+            // Another inode: a name of its own, or the same file under another inode number,
+            // as FUSE file systems may give it; the listing tells which.
+            if (*folds && (other.st_dev != named.st_dev || other.st_ino != named.st_ino)) {
+                swappedName = swapped;
+            }
+            return false;
+        },
+        error);
+    if (folds && !swappedName.isEmpty()) {
+        bool listed = false;
+        ReadEntries(
+            [&](const dirent& entry) {
+                listed = swappedName == entry.d_name;
+                return !listed;
+            },
+            error);
+        return !listed;
+    }
+    if (folds) {
+        return *folds;
+    }
+    // Nothing to ask with (an empty folder, say): the file systems known to fold.
+    struct statfs fs;
+    if (::fstatfs(m_fd, &fs) != 0) {
+        return false;
+    }
+    constexpr std::array<unsigned long, 4> kFolding = {
+        0x4d44,      // FAT
+        0x2011bab0,  // exFAT
+        0xff534d42,  // CIFS
+        0xfe534d42,  // SMB2
+    };
+    return std::find(kFolding.begin(), kFolding.end(), static_cast<unsigned long>(fs.f_type)) !=
+           kFolding.end();
+}
+
 bool Folder::SameAs(const Folder& other) const {
     struct stat mine;
     struct stat theirs;
@@ -227,7 +289,7 @@ bool Folder::SameAs(const Folder& other) const {
            mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
-int CompareNames(const QByteArray& a, const QByteArray& b) {
+int CompareNamesIgnoringCase(const QByteArray& a, const QByteArray& b) {
     int byKey = 0;
     if (IsAscii(a) && IsAscii(b)) {
         // The common case, without converting the names.
@@ -242,10 +304,24 @@ int CompareNames(const QByteArray& a, const QByteArray& b) {
     } else {
         byKey = QString::fromLocal8Bit(a).toUpper().compare(QString::fromLocal8Bit(b).toUpper());
     }
+    return byKey < 0 ? -1 : (byKey > 0 ? 1 : 0);
+}
+
+int CompareNames(const QByteArray& a, const QByteArray& b) {
+    const int byKey = CompareNamesIgnoringCase(a, b);
     if (byKey != 0) {
-        return byKey < 0 ? -1 : 1;
+        return byKey;
     }
     return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+QByteArray FoldedName(QByteArrayView name) {
+    QByteArray folded = name.toByteArray();
+    if (IsAscii(folded)) {
+        std::transform(folded.begin(), folded.end(), folded.begin(), UpperAscii);
+        return folded;
+    }
+    return QString::fromLocal8Bit(folded).toUpper().toLocal8Bit();
 }
 
 EntryStatus StatusOf(const QByteArray& path) {

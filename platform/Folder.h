@@ -86,6 +86,10 @@ public:
     // only when another process holds one; where the file system has no locks, it goes on.
     bool TryLock() const;
 
+    // True when the folder treats names that differ only in letter case as one name, as
+    // FAT, exFAT, most SMB shares and case-folding folders do.
+    bool FoldsLetterCase() const;
+
     // True when both handles name the same folder.
     bool SameAs(const Folder& other) const;
 
@@ -105,6 +109,11 @@ private:
 // The order of the names of a level: case-insensitive ordinal (upper case compared), then
 // the exact bytes between names that differ only in letter case.
 int CompareNames(const QByteArray& a, const QByteArray& b);
+// The first part of that order alone: 0 for names that differ only in letter case.
+int CompareNamesIgnoringCase(const QByteArray& a, const QByteArray& b);
+// A name or relative path in upper case, so that those that differ only in letter case are
+// equal.
+QByteArray FoldedName(QByteArrayView name);
 
 // The status of the entry at `path` itself; a trailing '/' names the folder a link leads to.
 EntryStatus StatusOf(const QByteArray& path);

@@ -74,7 +74,7 @@ protected:
 
 TEST_P(ReplaceTest, TheReplacedVersionGoesToTheTrashUnderItsOwnName) {
     int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, to.Status("f.txt"), error)) << error;
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error)) << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"f.txt=old@0"});
     const QByteArray info = TrashInfoOf("f.txt");
@@ -89,7 +89,7 @@ TEST_P(ReplaceTest, WithoutATrashTheCopyStillReplacesTheFile) {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", box.NativePath("home"));
     int error = 0;
-    const bool replaced = ReplaceEntry(from, "f.txt", to, to.Status("f.txt"), error);
+    const bool replaced = ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error);
     qputenv("XDG_DATA_HOME", saved);
     ASSERT_TRUE(replaced) << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
@@ -149,7 +149,7 @@ TEST_P(ChangedTargetTest, IsLeftAloneAndNothingGoesToTheTrash) {
     std::get<1>(GetParam()).change(box);
     const QStringList changed = box.Describe("to");
     int error = 0;
-    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, listed, error));
+    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, "f.txt", listed, error));
     EXPECT_EQ(error, EAGAIN);
     EXPECT_EQ(box.Describe("to"), changed);
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
