@@ -141,6 +141,9 @@ bool TKalvex::RunProfile(int index) {
     // the run, in both passes and in the log.
     m_letterCase = rootA.FoldsLetterCase() || rootB.FoldsLetterCase() ? LetterCase::Ignored
                                                                       : LetterCase::Exact;
+    // A root at the top of a file system (a stick, a disk) holds that file system's trash,
+    // which is no entry of the user's.
+    m_trashAtTop = rootA.IsFileSystemTop() || rootB.IsFileSystemTop();
     const bool logRead = s.PrevLog.Load(rootA, log);
     if (logRead && m_letterCase == LetterCase::Ignored) {
         s.PrevLog.IgnoreLetterCase();
@@ -200,8 +203,10 @@ bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
         return true;
     }
     // The log file and leftovers of safe writes are not the user's entries.
-    const auto userEntry = [](QByteArrayView name) {
-        return !IsLogFilePath(name) && !platform::IsTempName(name);
+    const bool trashAtTop = m_trashAtTop;
+    const auto userEntry = [trashAtTop](QByteArrayView name) {
+        return !IsLogFilePath(name) && !platform::IsTempName(name) &&
+               !(trashAtTop && platform::IsTopTrashName(name));
     };
     const bool aHolds = rootA.AnyName(userEntry);
     const bool bHolds = rootB.AnyName(userEntry);
@@ -268,6 +273,9 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
             // Left behind by a run that ended in the middle of a copy.
             int error = 0;
             platform::RemoveLeftover(source, entry.name, error);
+            continue;
+        }
+        if (levelPrefix.isEmpty() && m_trashAtTop && platform::IsTopTrashName(entry.name)) {
             continue;
         }
         if (entry.clash) {

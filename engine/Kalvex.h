@@ -66,6 +66,7 @@ private:
     std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
     platform::WrittenFileSystems m_written;  // flushed before the new log is written
     LetterCase m_letterCase = LetterCase::Exact;
+    bool m_trashAtTop = false;  // a root is the top of its file system: its trash is left out
     QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
 };
 

@@ -282,6 +282,13 @@ bool Folder::FoldsLetterCase() const {
            kFolding.end();
 }
 
+bool Folder::IsFileSystemTop() const {
+    struct stat mine;
+    struct stat parent;
+    return ::fstat(m_fd, &mine) == 0 && ::fstatat(m_fd, "..", &parent, 0) == 0 &&
+           (mine.st_dev != parent.st_dev || mine.st_ino == parent.st_ino);
+}
+
 bool Folder::SameAs(const Folder& other) const {
     struct stat mine;
     struct stat theirs;
@@ -322,6 +329,16 @@ QByteArray FoldedName(QByteArrayView name) {
         return folded;
     }
     return QString::fromLocal8Bit(folded).toUpper().toLocal8Bit();
+}
+
+bool IsTopTrashName(QByteArrayView name) {
+    if (name == ".Trash") {
+        return true;
+    }
+    const QByteArrayView prefix = ".Trash-";
+    return name.size() > prefix.size() && name.startsWith(prefix) &&
+           std::all_of(name.begin() + prefix.size(), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 EntryStatus StatusOf(const QByteArray& path) {

@@ -90,6 +90,10 @@ public:
     // FAT, exFAT, most SMB shares and case-folding folders do.
     bool FoldsLetterCase() const;
 
+    // True when the folder is the top of its file system (a mount point, or "/"), where the
+    // trash of that file system lives.
+    bool IsFileSystemTop() const;
+
     // True when both handles name the same folder.
     bool SameAs(const Folder& other) const;
 
@@ -117,6 +121,10 @@ QByteArray FoldedName(QByteArrayView name);
 
 // The status of the entry at `path` itself; a trailing '/' names the folder a link leads to.
 EntryStatus StatusOf(const QByteArray& path);
+
+// True for the names of the trash folders at the top of a file system: ".Trash" and
+// ".Trash-" followed by a user id.
+bool IsTopTrashName(QByteArrayView name);
 
 // True when the path names a folder; a link to a folder counts only when written with a
 // trailing separator.
