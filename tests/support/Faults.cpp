@@ -1,6 +1,7 @@
 #include "Faults.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <cerrno>
 #include <vector>
@@ -60,6 +61,25 @@ void SmallFileSystem::Fill() const {
     while (fd >= 0 && ::write(fd, block.data(), 1) > 0) {
     }
     ::close(fd);
+}
+
+ExfatStick::ExfatStick(const QString& path) : m_path(path) {
+    QProcess script;
+    script.start(QStringLiteral(KALVEX_EXFAT_STICK), {QStringLiteral("up"), path});
+    script.waitForFinished(120000);
+    m_mounted = script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+    if (!m_mounted) {
+        m_reason = QString::fromLocal8Bit(script.readAllStandardError()).trimmed();
+        if (m_reason.isEmpty()) {
+            m_reason = QStringLiteral("exfat-stick.sh exited with %1").arg(script.exitCode());
+        }
+    }
+}
+
+ExfatStick::~ExfatStick() {
+    if (m_mounted) {
+        QProcess::execute(QStringLiteral(KALVEX_EXFAT_STICK), {QStringLiteral("down"), m_path});
+    }
 }
 
 }  // namespace kalvex::test

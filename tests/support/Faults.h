@@ -42,4 +42,24 @@ private:
     bool m_mounted = false;
 };
 
+// A USB stick on a folder for the life of the object: an exFAT file system in an image
+// file, mounted through FUSE (exfat-stick.sh beside this file). It folds letter case, keeps
+// no permission bits, and has neither hard links nor exclusive or exchanging renames.
+// Mounted() is false where the machine cannot mount one; Reason() then says why.
+class ExfatStick {
+public:
+    explicit ExfatStick(const QString& path);
+    ~ExfatStick();
+    ExfatStick(const ExfatStick&) = delete;
+    ExfatStick& operator=(const ExfatStick&) = delete;
+
+    bool Mounted() const { return m_mounted; }
+    const QString& Reason() const { return m_reason; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+    QString m_reason;
+};
+
 }  // namespace kalvex::test
