@@ -29,6 +29,7 @@ struct LevelEntry {
     // Several names of one side that differ only in letter case, where letter case is
     // ignored: no pairing is sure, so none of them is touched.
     bool clash = false;
+    bool copiedWhole = false;  // a folder that the first pass copied with all it holds
 
     const QByteArray& TargetName() const { return targetName.isEmpty() ? name : targetName; }
 };

@@ -57,8 +57,8 @@ QString ReportTime::Text(const platform::TimeTextFormat& format) const {
     return format.Text(packed);
 }
 
-TKalvex::TKalvex(SyncFrontend& frontend, bool syncAllMode)
-    : m_frontend(frontend), m_syncAllMode(syncAllMode) {
+TKalvex::TKalvex(SyncFrontend& frontend, bool syncAllMode, RunMode mode)
+    : m_frontend(frontend), m_syncAllMode(syncAllMode), m_preview(mode == RunMode::Preview) {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
     start(QThread::LowPriority);
 }
@@ -117,9 +117,10 @@ bool TKalvex::RunProfile(int index) {
         return false;
     }
 
-    // One run per folder pair: a second run would copy and delete under the first.
-    const bool lockedA = rootA.TryLock();
-    if (!lockedA || (!rootB.SameAs(rootA) && !rootB.TryLock())) {
+    // One run per folder pair: a second run would copy and delete under the first. A preview
+    // changes nothing, so it may look at folders that a run holds.
+    const bool lockedA = m_preview || rootA.TryLock();
+    if (!lockedA || (!m_preview && !rootB.SameAs(rootA) && !rootB.TryLock())) {
         ShowError(QStringLiteral("Another run is synchronizing this folder:") +
                   Display(lockedA ? s.RootB : s.RootA));
         return false;
@@ -144,20 +145,8 @@ bool TKalvex::RunProfile(int index) {
     // A root at the top of a file system (a stick, a disk) holds that file system's trash,
     // which is no entry of the user's.
     m_trashAtTop = rootA.IsFileSystemTop() || rootB.IsFileSystemTop();
-    const bool logRead = s.PrevLog.Load(rootA, log);
-    if (logRead && m_letterCase == LetterCase::Ignored) {
-        s.PrevLog.IgnoreLetterCase();
-    }
-    if (!logRead) {
-        const EngineMessage question{
-            QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
-                           "folders will be deleted.\n\nDo you want to continue?"),
-            QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes,
-            MessageTopic::MissingLog};
-        if (m_frontend.MessageBox(question) == Answer::No) {
-            return false;
-        }
-    } else if (!ConfirmEmptySide(rootA, rootB)) {
+    QString warning;
+    if (!TakePreviousLog(rootA, rootB, log, warning)) {
         return false;
     }
 
@@ -177,8 +166,55 @@ bool TKalvex::RunProfile(int index) {
     if (!ReconcileFolder(QByteArray(), rootB, rootA)) {
         return false;
     }
+    if (m_preview) {
+        if (!warning.isEmpty()) {
+            m_frontend.ShowWarning(warning);
+        }
+        return true;
+    }
     WriteNewLog(rootA, log);
     return true;
+}
+
+bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const LogLocation& log,
+                              QString& previewWarning) {
+    EngineState& s = m_state;
+    if (!s.PrevLog.Load(rootA, log)) {
+        // Without a log nothing is deleted; a preview shows just that, without asking.
+        const EngineMessage question{
+            QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
+                           "folders will be deleted.\n\nDo you want to continue?"),
+            QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes,
+            MessageTopic::MissingLog};
+        return m_preview || m_frontend.MessageBox(question) != Answer::No;
+    }
+    if (m_letterCase == LetterCase::Ignored) {
+        s.PrevLog.IgnoreLetterCase();
+    }
+    // An unplugged drive or an empty mount point looks like everything was deleted there.
+    const std::optional<EmptySide> side = FindEmptySide(rootA, rootB);
+    if (!side) {
+        return true;
+    }
+    if (m_preview) {
+        previewWarning = QStringLiteral(
+                             "Warning: the folder %1 is empty, but the previous run left %2 "
+                             "entries in it. A run would ask first; the rows show what Yes "
+                             "would do: delete them from %3.")
+                             .arg(side->empty)
+                             .arg(s.PrevLog.Count())
+                             .arg(side->other);
+        return true;
+    }
+    const EngineMessage question{
+        QStringLiteral("The folder %1 is empty, but the previous run left %2 entries in it.\n"
+                       "If you go on, everything listed in the log file will be deleted from "
+                       "the other folder, %3.\n\nDo you want to continue?")
+            .arg(side->empty)
+            .arg(s.PrevLog.Count())
+            .arg(side->other),
+        QStringLiteral("Confirmation"), MessageKind::Question, Answer::No, MessageTopic::EmptySide};
+    return m_frontend.MessageBox(question) == Answer::Yes;
 }
 
 bool TKalvex::SharesDirectoryA(int index, const Folder& rootA) {
@@ -197,12 +233,13 @@ bool TKalvex::SharesDirectoryA(int index, const Folder& rootA) {
     return false;
 }
 
-bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
+std::optional<TKalvex::EmptySide> TKalvex::FindEmptySide(const Folder& rootA,
+                                                         const Folder& rootB) const {
     const EngineState& s = m_state;
     if (s.PrevLog.Count() == 0) {
-        return true;
+        return std::nullopt;
     }
-    // The log file and leftovers of safe writes are not the user's entries.
+    // The log file, leftovers of safe writes and the trash of a stick are no user's entries.
     const bool trashAtTop = m_trashAtTop;
     const auto userEntry = [trashAtTop](QByteArrayView name) {
         return !IsLogFilePath(name) && !platform::IsTempName(name) &&
@@ -211,20 +248,9 @@ bool TKalvex::ConfirmEmptySide(const Folder& rootA, const Folder& rootB) {
     const bool aHolds = rootA.AnyName(userEntry);
     const bool bHolds = rootB.AnyName(userEntry);
     if (aHolds == bHolds) {
-        return true;
+        return std::nullopt;
     }
-    // An unplugged drive or an empty mount point looks like everything was deleted there.
-    const QString empty = Display(aHolds ? s.RootB : s.RootA);
-    const QString other = Display(aHolds ? s.RootA : s.RootB);
-    const EngineMessage question{
-        QStringLiteral("The folder %1 is empty, but the previous run left %2 entries in it.\n"
-                       "If you go on, everything listed in the log file will be deleted from "
-                       "the other folder, %3.\n\nDo you want to continue?")
-            .arg(empty)
-            .arg(s.PrevLog.Count())
-            .arg(other),
-        QStringLiteral("Confirmation"), MessageKind::Question, Answer::No, MessageTopic::EmptySide};
-    return m_frontend.MessageBox(question) == Answer::Yes;
+    return EmptySide{Display(aHolds ? s.RootB : s.RootA), Display(aHolds ? s.RootA : s.RootB)};
 }
 
 void TKalvex::WriteNewLog(const Folder& rootA, const LogLocation& log) {
@@ -271,8 +297,10 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         }
         if (platform::IsTempName(entry.name)) {
             // Left behind by a run that ended in the middle of a copy.
-            int error = 0;
-            platform::RemoveLeftover(source, entry.name, error);
+            if (!m_preview) {
+                int error = 0;
+                platform::RemoveLeftover(source, entry.name, error);
+            }
             continue;
         }
         if (levelPrefix.isEmpty() && m_trashAtTop && platform::IsTopTrashName(entry.name)) {
@@ -326,19 +354,16 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
             s.TargetTime = ReportTime::Missing();
             if (!s.PrevLog.Contains(s.EntryName)) {
                 s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
-                int error = 0;
-                if (platform::CopyFolder(
-                        source, entry.name, target, TakenByFolderCopy,
-                        [this] { return Terminated(); }, error)) {
-                    m_written.Note(target);
+                if (CopyWhole(source, entry.name, target)) {
                     entry.target = entry.source;
+                    entry.copiedWhole = true;
                 } else if (Terminated()) {
                     return false;
                 } else {
                     ReportFailedCopy();
                     uncertain = true;
                 }
-                onTarget = target.Status(entry.name).kind == EntryKind::Folder;
+                onTarget = m_preview || target.Status(entry.name).kind == EntryKind::Folder;
             } else {
                 s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
                 remains = !TrashSource(source, entry, uncertain);
@@ -359,7 +384,9 @@ bool TKalvex::ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entr
     if (s.ReversePass && remains && onTarget) {
         s.NewLog.Add(s.EntryName);
     }
-    if (s.ActionMark != kSame) {
+    // A folder that this pass copied whole holds nothing else to do; a preview did not
+    // copy it, so there is nothing to read either.
+    if (s.ActionMark != kSame || (m_preview && entry.copiedWhole)) {
         return true;
     }
     const Folder sourceChild = source.OpenChild(entry.name);
@@ -392,10 +419,8 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
     // After an action the entry says what the sides hold now; a failed one makes the level
     // uncertain, so the second pass reads it again. A version written here was never listed:
     // the guard refuses any further action on it in this run.
-    const auto copied = [&](bool ok, const Folder& folder, SideState& written,
-                            const SideState& from) {
+    const auto copied = [&](bool ok, SideState& written, const SideState& from) {
         if (ok) {
-            m_written.Note(folder);
             written = from;
         } else {
             ReportFailedCopy();
@@ -403,13 +428,11 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
         }
         return ok;
     };
-    int error = 0;
     if (there.kind == EntryKind::Missing) {
         s.TargetTime = ReportTime::Missing();
         if (!s.PrevLog.Contains(s.EntryName)) {
             s.ActionMark = s.ReversePass ? kCopyBToA : kCopyAToB;
-            onTarget = copied(platform::CopyEntry(source, entry.name, target, error), target,
-                              entry.target, entry.source);
+            onTarget = copied(CopyNew(source, entry.name, target), entry.target, entry.source);
         } else {
             s.ActionMark = s.ReversePass ? kDeleteB : kDeleteA;
             remains = !TrashSource(source, entry, uncertain);
@@ -421,14 +444,12 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
         const std::int64_t targetTime = there.packed;
         if (targetTime > sourceTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerA : kNewerB;
-            copied(platform::ReplaceEntry(target, entry.TargetName(), source, entry.name,
-                                          entry.source.listed, error),
-                   source, entry.source, entry.target);
+            copied(Replace(target, entry.TargetName(), source, entry.name, entry.source.listed),
+                   entry.source, entry.target);
         } else if (sourceTime > targetTime + kTolerance) {
             s.ActionMark = s.ReversePass ? kNewerB : kNewerA;
-            copied(platform::ReplaceEntry(source, entry.name, target, entry.TargetName(),
-                                          entry.target.listed, error),
-                   target, entry.target, entry.source);
+            copied(Replace(source, entry.name, target, entry.TargetName(), entry.target.listed),
+                   entry.target, entry.source);
         } else {
             s.ActionMark = kSame;
         }
@@ -449,17 +470,49 @@ void TKalvex::ReconcileFile(const QByteArray& levelPrefix, LevelEntry& entry, co
 }
 
 bool TKalvex::TrashSource(const Folder& source, LevelEntry& entry, bool& uncertain) {
-    int error = 0;
-    // An entry written since it was listed is not the one that was deleted on the other side.
-    if (!platform::SameVersion(entry.source.listed, source.Status(entry.name)) ||
-        !platform::MoveToTrash(source, entry.name, error)) {
+    if (!Trash(source, entry.name, entry.source.listed)) {
         ReportFailedDelete();
         uncertain = true;
         return false;
     }
-    m_written.Note(source);
     entry.source = SideState();
     return true;
+}
+
+bool TKalvex::Written(bool done, const Folder& folder) {
+    if (done) {
+        m_written.Note(folder);
+    }
+    return done;
+}
+
+bool TKalvex::CopyNew(const Folder& from, const QByteArray& name, const Folder& to) {
+    int error = 0;
+    return m_preview || Written(platform::CopyEntry(from, name, to, error), to);
+}
+
+bool TKalvex::Replace(const Folder& from, const QByteArray& fromName, const Folder& to,
+                      const QByteArray& name, const platform::EntryStatus& listed) {
+    int error = 0;
+    return m_preview ||
+           Written(platform::ReplaceEntry(from, fromName, to, name, listed, error), to);
+}
+
+bool TKalvex::CopyWhole(const Folder& from, const QByteArray& name, const Folder& to) {
+    int error = 0;
+    return m_preview ||
+           Written(platform::CopyFolder(
+                       from, name, to, TakenByFolderCopy, [this] { return Terminated(); }, error),
+                   to);
+}
+
+bool TKalvex::Trash(const Folder& folder, const QByteArray& name,
+                    const platform::EntryStatus& listed) {
+    int error = 0;
+    // An entry written since it was listed is not the one that was deleted on the other side.
+    return m_preview || Written(platform::SameVersion(listed, folder.Status(name)) &&
+                                    platform::MoveToTrash(folder, name, error),
+                                folder);
 }
 
 void TKalvex::BeginProfile(const Folder& rootA, const Folder& rootB) {

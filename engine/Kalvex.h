@@ -22,7 +22,7 @@ class TKalvex final : public QThread {
     Q_OBJECT
 
 public:
-    TKalvex(SyncFrontend& frontend, bool syncAllMode);
+    TKalvex(SyncFrontend& frontend, bool syncAllMode, RunMode mode = RunMode::Synchronize);
     ~TKalvex() override;
 
     bool Terminated() const { return isInterruptionRequested(); }
@@ -43,7 +43,29 @@ private:
                        bool& uncertain);
     // Moves the source side's entry to the trash; a failure is reported.
     bool TrashSource(const platform::Folder& source, LevelEntry& entry, bool& uncertain);
-    bool ConfirmEmptySide(const platform::Folder& rootA, const platform::Folder& rootB);
+
+    // The actions of a pass, true when done; each notes the file system it wrote to. A
+    // preview takes every action as done and touches nothing.
+    bool CopyNew(const platform::Folder& from, const QByteArray& name, const platform::Folder& to);
+    bool Replace(const platform::Folder& from, const QByteArray& fromName,
+                 const platform::Folder& to, const QByteArray& name,
+                 const platform::EntryStatus& listed);
+    bool CopyWhole(const platform::Folder& from, const QByteArray& name,
+                   const platform::Folder& to);
+    bool Trash(const platform::Folder& folder, const QByteArray& name,
+               const platform::EntryStatus& listed);
+    bool Written(bool done, const platform::Folder& folder);
+    // Reads the previous log and asks what its absence, or an empty side, calls for; false
+    // when the answer is No. A preview asks nothing; it gets a warning for an empty side.
+    bool TakePreviousLog(const platform::Folder& rootA, const platform::Folder& rootB,
+                         const LogLocation& log, QString& previewWarning);
+    // One side holds no entry of the user's while the other does, and the log lists some.
+    struct EmptySide {
+        QString empty;
+        QString other;
+    };
+    std::optional<EmptySide> FindEmptySide(const platform::Folder& rootA,
+                                           const platform::Folder& rootB) const;
     // True when another profile of the project has the same Directory A.
     bool SharesDirectoryA(int index, const platform::Folder& rootA);
     void WriteNewLog(const platform::Folder& rootA, const LogLocation& log);
@@ -59,6 +81,7 @@ private:
 
     SyncFrontend& m_frontend;
     const bool m_syncAllMode;
+    const bool m_preview;
     const platform::TimeTextFormat m_timeFormat;
     EngineState m_state;
     // Levels that the first pass read, as its actions left them, by their prefix: the second
@@ -67,7 +90,7 @@ private:
     platform::WrittenFileSystems m_written;  // flushed before the new log is written
     LetterCase m_letterCase = LetterCase::Exact;
     bool m_trashAtTop = false;  // a root is the top of its file system: its trash is left out
-    QString CurrentFolder;  // the folder a pass met last, shown while the run goes on
+    QString CurrentFolder;      // the folder a pass met last, shown while the run goes on
 };
 
 }  // namespace kalvex

@@ -9,6 +9,10 @@
 
 namespace kalvex {
 
+// A run acts; a preview produces the rows and messages that a run would produce now and
+// changes nothing: no copy, no deletion, no log, no lock taken, no question asked.
+enum class RunMode { Synchronize, Preview };
+
 // What a message box of the engine looks like; the front end decides how to show it.
 enum class MessageKind {
     Error,     // an OK button and the exclamation icon
@@ -65,6 +69,9 @@ public:
 
     // A message box; the worker waits for the answer.
     virtual Answer MessageBox(const EngineMessage& message) = 0;
+
+    // A warning of a preview, after the rows of its profile: what a run would ask first.
+    virtual void ShowWarning(const QString& text) = 0;
 };
 
 // Texts of the rows that the front ends add themselves.

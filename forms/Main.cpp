@@ -794,6 +794,10 @@ void TfrmMain::RunAddLogRow(const LogRow& row) {
     m_logModel->AddActionRow(row);
 }
 
+void TfrmMain::RunShowWarning(const QString& text) {
+    m_logModel->AddCaptionRow(text);
+}
+
 void TfrmMain::RunFinish(bool /*allProfilesCompleted*/) {
     stbMain->SetSimpleText({});
     stbMain->SetPanelText(1, {});

@@ -130,6 +130,7 @@ private:
     void RunShowFolder(const QString& currentFolder, bool topLevel) override;
     void RunAddLogRow(const LogRow& row) override;
     void RunFinish(bool allProfilesCompleted) override;
+    void RunShowWarning(const QString& text) override;
     void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override;
 
     std::unique_ptr<TPrompts> m_prompts;

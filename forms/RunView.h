@@ -26,6 +26,9 @@ public:
     virtual void RunAddLogRow(const LogRow& row) = 0;
     virtual void RunFinish(bool allProfilesCompleted) = 0;
 
+    // A preview's warning, shown after the rows of its profile.
+    virtual void RunShowWarning(const QString& text) = 0;
+
     // Must not block: `answered` is called later, on the main thread.
     virtual void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) = 0;
 };

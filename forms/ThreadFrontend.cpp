@@ -130,6 +130,10 @@ void TThreadFrontend::FinishRun(bool allProfilesCompleted) {
     OnMainThread([&] { m_view.RunFinish(allProfilesCompleted); });
 }
 
+void TThreadFrontend::ShowWarning(const QString& text) {
+    OnMainThread([&] { m_view.RunShowWarning(text); });
+}
+
 Answer TThreadFrontend::MessageBox(const EngineMessage& message) {
     Q_ASSERT(QThread::currentThread() != m_context.thread());
     // Shared with the answer callback, which may outlive this call; only the first answer

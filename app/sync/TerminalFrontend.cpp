@@ -101,6 +101,14 @@ Answer TerminalFrontend::MessageBox(const EngineMessage& message) {
     return answer;
 }
 
+void TerminalFrontend::ShowWarning(const QString& text) {
+    ClearProgress();
+    std::fflush(stdout);
+    Put(stderr, text.toLocal8Bit() + '\n');
+    std::fflush(stderr);
+    DrawProgress(true);
+}
+
 Answer TerminalFrontend::AnswerOf(MessageTopic topic) {
     if (topic == MessageTopic::MissingLog &&
         m_options.missingLogAnswer != SyncOptions::Answer::Ask) {

@@ -34,6 +34,7 @@ public:
     void FinishRun(bool allProfilesCompleted) override;
 
     Answer MessageBox(const EngineMessage& message) override;
+    void ShowWarning(const QString& text) override;
 
 private:
     void WriteRow(const QByteArray& line);

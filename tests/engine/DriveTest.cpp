@@ -103,8 +103,8 @@ TEST_F(DriveTest, TwoNamesThatFoldToOneAreBothLeftAlone) {
     for (int run = 0; run < 2; ++run) {
         frontend.messages.clear();
         RunToEnd(frontend);
-        EXPECT_EQ(frontend.messages,
-                  (QStringList{"Error!: Failed to copy: Foo.txt", "Error!: Failed to copy: foo.txt"}))
+        EXPECT_EQ(frontend.messages, (QStringList{"Error!: Failed to copy: Foo.txt",
+                                                  "Error!: Failed to copy: foo.txt"}))
             << run;
         EXPECT_EQ(SideA(), (QStringList{"Foo.txt=upper@0", "foo.txt=lower@60", "other=o@0"}));
         EXPECT_EQ(StickSide(), QStringList{"other=o@0"});

@@ -10,8 +10,8 @@
 
 namespace kalvex::test {
 
-void RunToEnd(RecordingFrontend& frontend, bool syncAllMode) {
-    const QPointer<TKalvex> worker = new TKalvex(frontend, syncAllMode);  // deletes itself
+void RunToEnd(RecordingFrontend& frontend, bool syncAllMode, RunMode mode) {
+    const QPointer<TKalvex> worker = new TKalvex(frontend, syncAllMode, mode);  // deletes itself
     const QDeadlineTimer deadline(60000);
     while (worker && !deadline.hasExpired()) {
         worker->wait(10);

@@ -26,7 +26,8 @@ public:
     // "Synchronizing NAME: (N folders)", "  FILE | TIME A | MARK | TIME B | IMAGE", "Done."
     QStringList rows;
     QStringList messages;  // "CAPTION: TEXT"
-    QStringList folders;   // "FOLDER" or "FOLDER (top)"
+    QStringList warnings;
+    QStringList folders;  // "FOLDER" or "FOLDER (top)"
     bool finished = false;
     bool completed = false;
 
@@ -63,6 +64,7 @@ public:
         finished = true;
         completed = allProfilesCompleted;
     }
+    void ShowWarning(const QString& text) override { warnings << text; }
     Answer MessageBox(const EngineMessage& message) override {
         messages << message.caption + QStringLiteral(": ") + message.text;
         if (message.kind != MessageKind::Question) {
@@ -79,6 +81,7 @@ public:
 
 // Runs a worker over the front end to its end (Synchronize All, or Synchronize Selected)
 // and waits until it has deleted itself.
-void RunToEnd(RecordingFrontend& frontend, bool syncAllMode = true);
+void RunToEnd(RecordingFrontend& frontend, bool syncAllMode = true,
+              RunMode mode = RunMode::Synchronize);
 
 }  // namespace kalvex::test

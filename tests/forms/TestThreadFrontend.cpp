@@ -46,6 +46,10 @@ public:
         Note();
         calls.append(QString("finish %1").arg(completed));
     }
+    void RunShowWarning(const QString& text) override {
+        Note();
+        calls.append("warning " + text);
+    }
     void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override {
         Note();
         calls.append("ask " + message.text);
@@ -71,6 +75,7 @@ public:
     void RunShowFolder(const QString&, bool) override {}
     void RunAddLogRow(const LogRow& row) override { model.AddActionRow(row); }
     void RunFinish(bool) override { model.Flush(); }
+    void RunShowWarning(const QString& text) override { model.AddCaptionRow(text); }
     void RunAsk(const EngineMessage&, std::function<void(Answer)> answered) override {
         answered(Answer::No);
     }
