@@ -7,7 +7,8 @@ using platform::EntryKind;
 
 SideState SideState::Of(const platform::EntryStatus& status) {
     const bool timed = status.kind == EntryKind::File || status.kind == EntryKind::Link;
-    return {status.kind, timed ? status.Packed() : platform::PackedTime{0}, status};
+    return {status.kind, timed ? status.Packed() : platform::PackedTime{0},
+            platform::Version::Of(status)};
 }
 
 void FolderLevel::Swap() {

@@ -15,7 +15,7 @@ namespace kalvex {
 struct SideState {
     platform::EntryKind kind = platform::EntryKind::Missing;
     platform::PackedTime packed = 0;
-    platform::EntryStatus listed;
+    platform::Version listed;
 
     static SideState Of(const platform::EntryStatus& status);
 };

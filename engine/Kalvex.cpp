@@ -492,7 +492,7 @@ bool TKalvex::CopyNew(const Folder& from, const QByteArray& name, const Folder& 
 }
 
 bool TKalvex::Replace(const Folder& from, const QByteArray& fromName, const Folder& to,
-                      const QByteArray& name, const platform::EntryStatus& listed) {
+                      const QByteArray& name, platform::Version listed) {
     int error = 0;
     return m_preview ||
            Written(platform::ReplaceEntry(from, fromName, to, name, listed, error), to);
@@ -506,11 +506,10 @@ bool TKalvex::CopyWhole(const Folder& from, const QByteArray& name, const Folder
                    to);
 }
 
-bool TKalvex::Trash(const Folder& folder, const QByteArray& name,
-                    const platform::EntryStatus& listed) {
+bool TKalvex::Trash(const Folder& folder, const QByteArray& name, platform::Version listed) {
     int error = 0;
     // An entry written since it was listed is not the one that was deleted on the other side.
-    return m_preview || Written(platform::SameVersion(listed, folder.Status(name)) &&
+    return m_preview || Written(platform::Version::Of(folder.Status(name)) == listed &&
                                     platform::MoveToTrash(folder, name, error),
                                 folder);
 }

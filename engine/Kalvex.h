@@ -48,12 +48,10 @@ private:
     // preview takes every action as done and touches nothing.
     bool CopyNew(const platform::Folder& from, const QByteArray& name, const platform::Folder& to);
     bool Replace(const platform::Folder& from, const QByteArray& fromName,
-                 const platform::Folder& to, const QByteArray& name,
-                 const platform::EntryStatus& listed);
+                 const platform::Folder& to, const QByteArray& name, platform::Version listed);
     bool CopyWhole(const platform::Folder& from, const QByteArray& name,
                    const platform::Folder& to);
-    bool Trash(const platform::Folder& folder, const QByteArray& name,
-               const platform::EntryStatus& listed);
+    bool Trash(const platform::Folder& folder, const QByteArray& name, platform::Version listed);
     bool Written(bool done, const platform::Folder& folder);
     // Reads the previous log and asks what its absence, or an empty side, calls for; false
     // when the answer is No. A preview asks nothing; it gets a warning for an empty side.

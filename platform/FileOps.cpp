@@ -403,25 +403,29 @@ bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int
 }
 
 bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
-                  const QByteArray& name, const EntryStatus& listed, int& error) {
+                  const QByteArray& name, Version listed, int& error) {
     EntryStatus status;
     if (!CopyableSource(from, fromName, status, error)) {
         return false;
     }
+    const EntryStatus existing = to.Status(name);
+    if (Version::Of(existing) != listed) {
+        return Fail(error, EAGAIN);
+    }
     // A file without any write permission is read-only, for root too.
-    if (listed.kind == EntryKind::File && (listed.permissions & 0222) == 0) {
+    if (existing.kind == EntryKind::File && (existing.permissions & 0222) == 0) {
         return Fail(error, EACCES);
     }
-    if (listed.kind == EntryKind::Folder) {
+    if (existing.kind == EntryKind::Folder) {
         return Fail(error, EISDIR);
     }
     const QByteArray temp = NewTempName();
     if (!WriteEntryCopy(from, fromName, status, to, temp, error)) {
         return false;
     }
-    // Checked once the copy is written, right before the commit: the target may have been
-    // saved while the copy was written.
-    if (!SameVersion(listed, to.Status(name))) {
+    // Checked again once the copy is written, right before the commit: the target may have
+    // been saved while the copy was written.
+    if (Version::Of(to.Status(name)) != listed) {
         ::unlinkat(to.Descriptor(), temp.constData(), 0);
         return Fail(error, EAGAIN);
     }
@@ -441,8 +445,8 @@ bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& 
     }
     // No exchange here: the trash takes a copy of the old version before the new one
     // replaces it, so the name never goes missing and both versions exist at every moment.
-    KeepInTrash(to, name, listed);
-    if (!SameVersion(listed, to.Status(name))) {
+    KeepInTrash(to, name, existing);
+    if (Version::Of(to.Status(name)) != listed) {
         ::unlinkat(fd, temp.constData(), 0);
         return Fail(error, EAGAIN);
     }

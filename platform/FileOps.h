@@ -24,7 +24,7 @@ bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int
 // a folder (EISDIR) or a file without any write permission (EACCES, read-only for root too).
 // Where no trash can take the old version, it is replaced all the same.
 bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
-                  const QByteArray& name, const EntryStatus& listed, int& error);
+                  const QByteArray& name, Version listed, int& error);
 
 // Tells a folder copy which entries to take; entries left out are not an error.
 using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus& status)>;

@@ -65,16 +65,31 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool SameTime(const std::timespec& a, const std::timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 }  // namespace
 
-bool SameVersion(const EntryStatus& listed, const EntryStatus& now) {
-    return listed.Exists() && listed.kind == now.kind && listed.size == now.size &&
-           SameTime(listed.modified, now.modified) && SameTime(listed.changed, now.changed) &&
-           listed.inode == now.inode;
+Version Version::Of(const EntryStatus& status) {
+    Version version;
+    if (!status.Exists()) {
+        return version;
+    }
+    // splitmix64's finaliser over each field in turn: any change of a field changes the
+    // stamp but with a chance of 2^-64.
+    const auto mix = [](std::uint64_t h, std::uint64_t value) {
+        h ^= value + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+        h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        h = (h ^ (h >> 27)) * 0x94d049bb133111ebULL;
+        return h ^ (h >> 31);
+    };
+    std::uint64_t h = static_cast<std::uint64_t>(status.kind);
+    for (const std::uint64_t field : {static_cast<std::uint64_t>(status.size), status.inode,
+                                      static_cast<std::uint64_t>(status.modified.tv_sec),
+                                      static_cast<std::uint64_t>(status.modified.tv_nsec),
+                                      static_cast<std::uint64_t>(status.changed.tv_sec),
+                                      static_cast<std::uint64_t>(status.changed.tv_nsec)}) {
+        h = mix(h, field);
+    }
+    version.m_stamp = h | 1;  // never the stamp of no entry
+    return version;
 }
 
 Folder::Folder(Folder&& other) noexcept

@@ -36,10 +36,18 @@ struct EntryStatus {
     PackedTime Packed() const { return PackFileTime(modified.tv_sec); }
 };
 
-// True when `now` is the same version of an entry as `listed`: the same kind, size,
-// modification time, inode and change time. An entry that someone wrote, replaced or renamed
-// since it was listed differs in one of them.
-bool SameVersion(const EntryStatus& listed, const EntryStatus& now);
+// A fingerprint of one version of an entry: of its kind, size, modification time, inode and
+// change time, which writing, replacing or renaming it changes. Eight bytes, as the walk
+// keeps one for each entry of a level.
+class Version {
+public:
+    Version() = default;  // no entry
+    static Version Of(const EntryStatus& status);
+    bool operator==(const Version& other) const = default;
+
+private:
+    std::uint64_t m_stamp = 0;
+};
 
 struct DirEntry {
     QByteArray name;

@@ -105,7 +105,8 @@ protected:
 
 TEST_F(CopyTest, ReplaceKeepsTimeAndPermissionBits) {
     int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error)) << error;
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error))
+        << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0640u);
     EXPECT_TRUE(LeftOvers().isEmpty());
@@ -122,7 +123,7 @@ TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
 TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot) {
     ::chmod(box.NativePath("to/f.txt").constData(), 0444);
     int error = 0;
-    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error));
+    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error));
     EXPECT_EQ(error, EACCES);
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
 }
@@ -136,7 +137,7 @@ TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime) {
 TEST_F(CopyTest, SetUserIdBitIsNotCopied) {
     ::chmod(box.NativePath("from/f.txt").constData(), 04755);
     int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error));
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error));
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0755u);
 }
 

@@ -74,7 +74,8 @@ protected:
 
 TEST_P(ReplaceTest, TheReplacedVersionGoesToTheTrashUnderItsOwnName) {
     int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error)) << error;
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error))
+        << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"f.txt=old@0"});
     const QByteArray info = TrashInfoOf("f.txt");
@@ -89,7 +90,8 @@ TEST_P(ReplaceTest, WithoutATrashTheCopyStillReplacesTheFile) {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", box.NativePath("home"));
     int error = 0;
-    const bool replaced = ReplaceEntry(from, "f.txt", to, "f.txt", to.Status("f.txt"), error);
+    const bool replaced =
+        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error);
     qputenv("XDG_DATA_HOME", saved);
     ASSERT_TRUE(replaced) << error;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
@@ -145,7 +147,7 @@ TEST_P(ChangedTargetTest, IsLeftAloneAndNothingGoesToTheTrash) {
     box.Make("to", {{"f.txt", "old", 0}});
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    const EntryStatus listed = to.Status("f.txt");
+    const Version listed = Version::Of(to.Status("f.txt"));
     std::get<1>(GetParam()).change(box);
     const QStringList changed = box.Describe("to");
     int error = 0;
