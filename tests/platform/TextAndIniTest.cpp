@@ -61,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
     Table, IniValueTest,
     testing::Values(
         IniCase{"plain", "[General]\r\nNumOfItems=2\r\n", "General", "NumOfItems", "2"},
+        IniCase{"utf8_byte_order_mark_skipped", "\xEF\xBB\xBF[General]\r\nNumOfItems=2\r\n",
+                "General", "NumOfItems", "2"},
         IniCase{"names_ignore_case", "[GENERAL]\nnumofitems=2\n", "General", "NumOfItems", "2"},
         IniCase{"blanks_around_removed", "[S]\n  Key  =   some value  \n", "S", "Key",
                 "some value"},
