@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -34,6 +35,28 @@ void PrintProfiles(const QList<kalvex::Profile>& profiles) {
                             .arg(i)
                             .arg(profile.Checked ? 1 : 0)
                             .arg(profile.Name, profile.DirA, profile.DirB));
+    }
+}
+
+// Says on standard error when the run would take no profile: a script that expected one
+// should hear of it, although nothing failed.
+void WarnWhenNothingToRun(const QList<kalvex::Profile>& profiles,
+                          const kalvex::SyncOptions& options) {
+    if (options.item) {
+        if (*options.item < 0 || *options.item >= profiles.size()) {
+            PrintTo(stderr, QStringLiteral("kalvex-sync: the project \"%1\" has no profile at "
+                                           "index %2: nothing to run.\n")
+                                .arg(options.project)
+                                .arg(*options.item));
+        }
+        return;
+    }
+    if (std::none_of(profiles.begin(), profiles.end(),
+                     [](const kalvex::Profile& profile) { return profile.Checked; })) {
+        PrintTo(stderr,
+                QStringLiteral("kalvex-sync: the project \"%1\" has no checked profile: nothing "
+                               "to run.\n")
+                    .arg(options.project));
     }
 }
 
@@ -76,6 +99,8 @@ int main(int argc, char* argv[]) {
         PrintProfiles(profiles);
         return 0;
     }
+
+    WarnWhenNothingToRun(profiles, *options);
 
     // Rows are written in large blocks; the progress line and messages flush as they go.
     static char outputBuffer[1 << 16];

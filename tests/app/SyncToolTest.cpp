@@ -182,6 +182,10 @@ TEST_F(SyncToolTest, ItemRunsOneProfileAndAnIndexOutsideRunsNothing) {
     const Result outside = RunTool({"--yes", "--item=7", project});
     EXPECT_EQ(outside.exitCode, 0);
     EXPECT_EQ(outside.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(outside.err,
+              QStringLiteral("kalvex-sync: the project \"%1\" has no profile at index 7: nothing "
+                             "to run.\n")
+                  .arg(project));
 }
 
 TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne) {
@@ -194,10 +198,32 @@ TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne) {
         QStringLiteral("Error!: Couldn't find the parent folder:%1/\n").arg(box.Path("nowhere")));
 }
 
-TEST_F(SyncToolTest, NoCheckedProfileIsSuccess) {
-    const Result result = RunTool({Project({{"Off", "A", "B", false}})});
+TEST_F(SyncToolTest, NoCheckedProfileIsSuccessAndSaidOnStandardError) {
+    for (const bool anyProfile : {true, false}) {
+        const Result result =
+            RunTool({anyProfile ? Project({{"Off", "A", "B", false}}) : Project({})});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+        EXPECT_EQ(result.err, QStringLiteral("kalvex-sync: the project \"%1\" has no checked "
+                                             "profile: nothing to run.\n")
+                                  .arg(box.Path("p.kvx")));
+    }
+}
+
+TEST_F(SyncToolTest, ProjectFileStartingWithAByteOrderMarkRuns) {
+    box.Make("A", {{"f", "x"}});
+    const QString project = OneProfile();
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll();
+    file.seek(0);
+    file.write("\xEF\xBB\xBF" + text);
+    file.close();
+    const Result result = RunTool({"--yes", project});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral("Synchronizing Test:\n  f\t")))
+        << result.out.toStdString();
+    EXPECT_EQ(box.Describe("B"), QStringList{"f=x@0"});
 }
 
 // Starts the tool on a project and returns once it has begun to write into Directory B.
