@@ -101,6 +101,12 @@ bool TKalvex::RunProfile(int index) {
     if (!row) {
         return true;  // the row went away since it was taken: nothing to run
     }
+    if (row->MayBeCut) {
+        ShowError(QStringLiteral("The profile \"%1\" was not run: its name or a folder in the "
+                                 "project file is 2047 bytes or longer and may have been cut.")
+                      .arg(row->Name));
+        return false;
+    }
     EngineState& s = m_state;
     s.RootA = QFile::encodeName(row->DirA) + '/';
     s.RootB = QFile::encodeName(row->DirB) + '/';

@@ -141,6 +141,11 @@ QString IniReader::ReadString(QByteArrayView section, QByteArrayView key,
     return value ? QString::fromLocal8Bit(*value) : fallback;
 }
 
+bool IniReader::MayBeCut(QByteArrayView section, QByteArrayView key) const {
+    const std::optional<QByteArray> value = Value(section, key);
+    return value && value->size() >= kMaxValueBytes;
+}
+
 void IniWriter::BeginSection(QByteArrayView name) {
     m_text += '[';
     m_text += name;

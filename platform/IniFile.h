@@ -25,6 +25,8 @@ public:
     // An integer, non-zero meaning true; `fallback` when missing or not an integer.
     bool ReadBool(QByteArrayView section, QByteArrayView key, bool fallback) const;
     QString ReadString(QByteArrayView section, QByteArrayView key, const QString& fallback) const;
+    // True when the value fills the 2047 bytes that a value can hold: it may have been cut.
+    bool MayBeCut(QByteArrayView section, QByteArrayView key) const;
 
     int SectionCount() const { return m_sectionCount; }
 

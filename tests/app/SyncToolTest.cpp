@@ -226,6 +226,33 @@ TEST_F(SyncToolTest, ProjectFileStartingWithAByteOrderMarkRuns) {
     EXPECT_EQ(box.Describe("B"), QStringList{"f=x@0"});
 }
 
+TEST_F(SyncToolTest, DirectoryACutToItsParentIsRefused) {
+    // A folder whose path with its separator fills the reader's buffer exactly: the cut
+    // value of its sub-folder's path names it.
+    QString parent = box.Path("A");
+    while (parent.size() < 2046) {
+        parent += u'/' + QString(std::min<qsizetype>(200, 2046 - parent.size() - 1), u'p');
+    }
+    ASSERT_EQ(parent.size(), 2046);
+    ASSERT_TRUE(QDir().mkpath(parent + "/child"));
+    QFile(parent + "/beside").open(QIODevice::WriteOnly);
+    QFile(parent + "/child/inside").open(QIODevice::WriteOnly);
+    QFile file(box.Path("p.kvx"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=Deep\r\nDirA=" +
+               QFile::encodeName(parent + "/child") + "\r\nDirB=" + box.NativePath("B") + "\r\n");
+    file.close();
+    const Result result = RunTool({"--yes", box.Path("p.kvx")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(result.err, QStringLiteral("Error!: The profile \"Deep\" was not run: its name or a "
+                                         "folder in the project file is 2047 bytes or longer and "
+                                         "may have been cut.\n"));
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+    EXPECT_FALSE(QFile::exists(parent + "/kvx_p.log"));
+    EXPECT_FALSE(QFile::exists(parent + "/child/kvx_p.log"));
+}
+
 // Starts the tool on a project and returns once it has begun to write into Directory B.
 void StartAndWaitForCopies(QProcess& process, const QString& project, const QString& folderB) {
     process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));

@@ -44,6 +44,22 @@ TEST_F(ProfileRunTest, EmptyFolderPathNeverMeansTheRootOfTheFileSystem) {
     EXPECT_EQ(SideB(), QStringList{"f=x@0"});
 }
 
+TEST_F(ProfileRunTest, ProfileThatMayHaveBeenCutIsRefusedAndTouchesNothing) {
+    box.Make("A", {{"a", "1"}});
+    frontend.profiles[0].MayBeCut = true;
+    AddProfile("Second", "C", "D");
+    box.Make("C", {{"c", "1"}});
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages,
+              QStringList{"Error!: The profile \"Test\" was not run: its name or a folder in the "
+                          "project file is 2047 bytes or longer and may have been cut."});
+    EXPECT_EQ(frontend.rows, QStringList{"Done."});
+    EXPECT_TRUE(SideB().isEmpty());
+    EXPECT_TRUE(box.Describe("D").isEmpty());
+    EXPECT_EQ(Log(), QByteArray("(none)"));
+    EXPECT_FALSE(frontend.completed);
+}
+
 TEST_F(ProfileRunTest, FileInPlaceOfAFolderIsMissing) {
     box.Make("", {{"plain", "x"}});
     frontend.profiles = {Profile{true, "p", box.Path("plain"), box.Path("B")}};
