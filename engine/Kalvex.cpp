@@ -123,6 +123,14 @@ bool TKalvex::RunProfile(int index) {
         return false;
     }
 
+    // A root inside the other would be copied into itself, one level deeper on every run.
+    if (rootA.Contains(rootB) || rootB.Contains(rootA)) {
+        ShowError(QStringLiteral("Directory A and Directory B must be two separate folders, "
+                                 "neither inside the other.\nDirectory A: %1\nDirectory B: %2")
+                      .arg(Display(s.RootA), Display(s.RootB)));
+        return false;
+    }
+
     // One run per folder pair: a second run would copy and delete under the first.
     const bool lockedA = rootA.TryLock();
     if (!lockedA || (!rootB.SameAs(rootA) && !rootB.TryLock())) {

@@ -198,6 +198,21 @@ TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne) {
         QStringLiteral("Error!: Couldn't find the parent folder:%1/\n").arg(box.Path("nowhere")));
 }
 
+TEST_F(SyncToolTest, DirectoryInsideTheOtherIsRefusedWithExitOne) {
+    box.Make("B", {{"inner/"}, {"b", "2"}});
+    const QString project =
+        Project({{"Nested", "A/../B/inner", "B/", true}, {"Never", "A", "B", true}});
+    const Result result = RunTool({"--yes", project});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(result.err, QStringLiteral("Error!: Directory A and Directory B must be two separate "
+                                         "folders, neither inside the other.\nDirectory A: "
+                                         "%1/\nDirectory B: %2/\n")
+                              .arg(box.Path("A/../B/inner"), box.Path("B/")));
+    EXPECT_EQ(box.Describe("B"), (QStringList{"b=2@0", "inner/"}));
+    EXPECT_TRUE(box.Describe("A").isEmpty());
+}
+
 TEST_F(SyncToolTest, NoCheckedProfileIsSuccessAndSaidOnStandardError) {
     for (const bool anyProfile : {true, false}) {
         const Result result =
