@@ -13,8 +13,11 @@ namespace {
 constexpr int kBarWidth = 20;
 constexpr qint64 kRedrawMilliseconds = 100;
 
+// Once a stream has failed (its reader went away), what follows is dropped: the run goes on.
 void Put(FILE* stream, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    if (!std::ferror(stream)) {
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    }
 }
 
 int TerminalColumns() {

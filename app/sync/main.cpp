@@ -63,6 +63,9 @@ void WarnWhenNothingToRun(const QList<kalvex::Profile>& profiles,
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A reader of standard output that goes away (`| head -1`) must not end the run midway:
+    // the rows are dropped and the run goes on to its end and its log file.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kalvex-sync"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KALVEX_VERSION_TEXT));

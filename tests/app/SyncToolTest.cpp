@@ -338,6 +338,30 @@ TEST_F(SyncToolTest, KilledInTheMiddleOfLargeCopiesLeavesEveryFileOldOrNew) {
     EXPECT_EQ(box.Describe("B"), sideA);  // leftovers removed, every file there
 }
 
+TEST_F(SyncToolTest, ClosedStandardOutputDropsRowsAndTheRunGoesOnToItsEnd) {
+    // Rows of some 130 bytes each: standard output passes the pipe's buffer several times.
+    std::vector<Node> files;
+    for (int i = 0; i < 3000; ++i) {
+        files.emplace_back(
+            QStringLiteral("%1-%2").arg(i, 4, 10, QChar(u'0')).arg(QString(100, u'n')), "x");
+    }
+    box.Make("A", files);
+    const QString project = OneProfile();
+    QProcess tool;
+    QProcess head;  // reads the first line and goes, as `| head -1` does
+    tool.setStandardOutputProcess(&head);
+    tool.setStandardInputFile(QProcess::nullDevice());
+    head.start(QStringLiteral("head"), {"-n", "1"});
+    tool.start(QStringLiteral(KALVEX_SYNC_PATH), {"--yes", project});
+    ASSERT_TRUE(head.waitForFinished(60000));
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(head.readAllStandardOutput(), QByteArray("Synchronizing Test:\n"));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_EQ(box.Describe("B").size(), 3000);
+    EXPECT_TRUE(QFile::exists(box.Path("A/kvx_p.log")));
+}
+
 TEST_F(SyncToolTest, SecondRunOnTheSamePairIsRefusedWhileTheFirstGoesOn) {
     box.Make("A", ManyFiles(3000, 4096));
     const QString project = OneProfile();
