@@ -94,6 +94,9 @@ Answer TerminalFrontend::MessageBox(const EngineMessage& message) {
     ClearProgress();
     std::fflush(stdout);
     Put(stderr, (message.caption + QStringLiteral(": ") + message.text).toLocal8Bit());
+    if (message.kind == MessageKind::Error) {
+        m_errorReported = true;
+    }
     Answer answer = Answer::Ok;
     if (message.kind == MessageKind::Question) {
         answer = AnswerOf(message.topic);

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kExitIncomplete = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFailures = 3;
 
 void PrintTo(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -121,5 +122,8 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(worker, &QObject::destroyed, &app, &QCoreApplication::quit);
     app.exec();
-    return frontend.Completed() ? 0 : kExitIncomplete;
+    if (!frontend.Completed()) {
+        return kExitIncomplete;
+    }
+    return frontend.ErrorReported() ? kExitFailures : 0;
 }

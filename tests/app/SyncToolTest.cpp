@@ -1,4 +1,5 @@
 // kalvex-sync as a user or a script meets it: a real process on real folders.
+#include "Faults.h"
 #include "Sandbox.h"
 #include "TestEnvironment.h"
 
@@ -7,14 +8,17 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,11 +31,13 @@ struct Result {
     QString err;
 };
 
-Result RunTool(const QStringList& arguments, const QString& workingFolder = QString()) {
+Result RunTool(const QStringList& arguments, const QString& workingFolder = QString(),
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     EXPECT_TRUE(process.waitForFinished(60000));
@@ -266,6 +272,89 @@ TEST_F(SyncToolTest, DirectoryACutToItsParentIsRefused) {
     EXPECT_TRUE(box.Describe("B").isEmpty());
     EXPECT_FALSE(QFile::exists(parent + "/kvx_p.log"));
     EXPECT_FALSE(QFile::exists(parent + "/child/kvx_p.log"));
+}
+
+class FailureExitTest;
+
+struct FailureCase {
+    const char* name;
+    bool (*make)(FailureExitTest& test);  // builds the fault; false where it cannot be made
+    const char* error;                    // a line of standard error
+};
+KALVEX_NAMED_CASE(FailureCase)
+
+// Runs that go to their end but could not copy or delete everything exit with 3.
+class FailureExitTest : public SyncToolTest, public testing::WithParamInterface<FailureCase> {
+public:
+    Sandbox& Box() { return box; }
+
+    // What holds a fault until the test ends, before the sandbox goes.
+    std::optional<ReadOnlyMount> readOnly;
+    std::optional<ImmutableFile> immutable;
+    std::optional<SmallFileSystem> disk;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_P(FailureExitTest, RunToItsEndWithAFailureExitsWithThree) {
+    if (!GetParam().make(*this)) {
+        GTEST_SKIP() << "the fault cannot be made here (needs root, tmpfs and file flags)";
+    }
+    const Result result = RunTool({"--yes", OneProfile()}, QString(), environment);
+    EXPECT_EQ(result.exitCode, 3) << result.err.toStdString();
+    EXPECT_TRUE(result.out.endsWith(QStringLiteral("Done.\n")));
+    EXPECT_TRUE(result.err.contains(QLatin1String(GetParam().error) + u'\n'))
+        << result.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailureExitTest,
+    testing::Values(
+        FailureCase{"read_only_target",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"f", "new"}});
+                        return test.readOnly.emplace(test.Box().Path("B")).Mounted();
+                    },
+                    "Error!: Failed to copy: f"},
+        FailureCase{"fifo",
+                    [](FailureExitTest& test) {
+                        return ::mkfifo(test.Box().NativePath("A/pipe").constData(), 0600) == 0;
+                    },
+                    "Error!: Failed to copy: pipe"},
+        FailureCase{"immutable_file",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"f", "new", 60}});
+                        test.Box().Make("B", {{"f", "old", 0}});
+                        return test.immutable.emplace(test.Box().Path("B/f")).Supported();
+                    },
+                    "Error!: Failed to copy: f"},
+        FailureCase{"folder_copy_cut_short_by_a_full_disk",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"d/"},
+                                              {"d/1", QByteArray(512 << 10, '1')},
+                                              {"d/2", QByteArray(512 << 10, '2')},
+                                              {"d/3", QByteArray(512 << 10, '3')}});
+                        return test.disk.emplace(test.Box().Path("B"), 1 << 20).Mounted();
+                    },
+                    "Error!: Failed to copy: d"},
+        FailureCase{"trash_that_cannot_take_an_entry",
+                    [](FailureExitTest& test) {
+                        // Deleted from B since the last run, and no trash to take it.
+                        test.Box().Make(
+                            "A", {{"gone", "g"}, {"kept", "k"}, {"kvx_p.log", "gone\r\nkept\r\n"}});
+                        test.Box().Make("B", {{"kept", "k"}});
+                        test.Box().Make("nohome", {{"Trash", "a file where the trash should be"}});
+                        test.environment.insert("XDG_DATA_HOME", test.Box().Path("nohome"));
+                        return true;
+                    },
+                    "Error!: Failed to delete: gone"}),
+    kCaseName);
+
+TEST_F(SyncToolTest, ProfileThatDidNotRunToItsEndOutranksFailures) {
+    ASSERT_EQ(::mkfifo(box.NativePath("A/pipe").constData(), 0600), 0);
+    const Result result =
+        RunTool({"--yes", Project({{"Fails", "A", "B", true}, {"Gone", "nowhere", "B", true}})});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Error!: Failed to copy: pipe\n")));
 }
 
 // Starts the tool on a project and returns once it has begun to write into Directory B.
