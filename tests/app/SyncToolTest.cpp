@@ -80,6 +80,10 @@ TEST_F(SyncToolTest, HelpCoversEveryOptionAndVersionNamesTheRelease) {
          {"--item N", "--list", "--yes", "--no", "--allow-empty-side", "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     }
+    for (const char* status :
+         {"\n  0  every", "\n  1  a profile", "\n  2  a usage", "\n  3  every"}) {
+        EXPECT_TRUE(help.out.contains(QLatin1String(status))) << status;
+    }
     const Result version = RunTool({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QStringLiteral("kalvex-sync 1.01 Beta\n"));
