@@ -101,6 +101,12 @@ bool TKalvex::RunProfile(int index) {
     if (!row) {
         return true;  // the row went away since it was taken: nothing to run
     }
+    if (row->MayBeCut) {
+        ShowError(QStringLiteral("The profile \"%1\" was not run: its name or a folder in the "
+                                 "project file is 2047 bytes or longer and may have been cut.")
+                      .arg(row->Name));
+        return false;
+    }
     EngineState& s = m_state;
     s.RootA = QFile::encodeName(row->DirA) + '/';
     s.RootB = QFile::encodeName(row->DirB) + '/';
@@ -117,10 +123,18 @@ bool TKalvex::RunProfile(int index) {
         return false;
     }
 
+    // A root inside the other would be copied into itself, one level deeper on every run.
+    if (rootA.Contains(rootB) || rootB.Contains(rootA)) {
+        ShowError(QStringLiteral("Directory A and Directory B must be two separate folders, "
+                                 "neither inside the other.\nDirectory A: %1\nDirectory B: %2")
+                      .arg(Display(s.RootA), Display(s.RootB)));
+        return false;
+    }
+
     // One run per folder pair: a second run would copy and delete under the first. A preview
     // changes nothing, so it may look at folders that a run holds.
     const bool lockedA = m_preview || rootA.TryLock();
-    if (!lockedA || (!m_preview && !rootB.SameAs(rootA) && !rootB.TryLock())) {
+    if (!lockedA || (!m_preview && !rootB.TryLock())) {
         ShowError(QStringLiteral("Another run is synchronizing this folder:") +
                   Display(lockedA ? s.RootB : s.RootA));
         return false;

@@ -69,6 +69,8 @@ bool ParseProjectText(const QByteArray& content, const QString& path, QList<Prof
         profile.Name = ini.ReadString(section, "Name", QString());
         profile.DirA = ini.ReadString(section, "DirA", QString());
         profile.DirB = ini.ReadString(section, "DirB", QString());
+        profile.MayBeCut = ini.MayBeCut(section, "Name") || ini.MayBeCut(section, "DirA") ||
+                           ini.MayBeCut(section, "DirB");
         read.append(std::move(profile));
     }
     profiles = std::move(read);

@@ -83,12 +83,16 @@ QFont WindowFont() {
     return font;
 }
 
+// Where a row keeps that its texts, as read from the project file, may have been cut.
+constexpr int kMayBeCutRole = Qt::UserRole;
+
 // Every row has its check box; none can be edited in place.
 std::unique_ptr<QTreeWidgetItem> ProfileRow(const Profile& profile) {
     auto row =
         std::make_unique<QTreeWidgetItem>(QStringList{profile.Name, profile.DirA, profile.DirB});
     row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     row->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
+    row->setData(0, kMayBeCutRole, profile.MayBeCut);
     return row;
 }
 
@@ -654,6 +658,9 @@ void TfrmMain::actEditPropertiesExecute() {
     // The row selected now; while the dialog was modal the window took no input.
     if (QTreeWidgetItem* const selected = SelectedRow()) {
         const ProfileTexts texts = frmSyncSettings.Texts();
+        if (texts != ProfileTexts{selected->text(0), selected->text(1), selected->text(2)}) {
+            selected->setData(0, kMayBeCutRole, false);  // typed, not read from the file
+        }
         selected->setText(0, texts.Name);
         selected->setText(1, texts.DirA);
         selected->setText(2, texts.DirB);
@@ -759,7 +766,8 @@ std::optional<Profile> TfrmMain::RunProfileAt(int index) const {
     if (item == nullptr) {
         return std::nullopt;
     }
-    return Profile{item->checkState(0) == Qt::Checked, item->text(0), item->text(1), item->text(2)};
+    return Profile{item->checkState(0) == Qt::Checked, item->text(0), item->text(1), item->text(2),
+                   item->data(0, kMayBeCutRole).toBool()};
 }
 
 int TfrmMain::RunSelectedProfile() const {

@@ -1,5 +1,7 @@
 #include "Folder.h"
 
+#include "FileIo.h"
+
 #include <QFile>
 #include <QString>
 
@@ -309,6 +311,31 @@ bool Folder::SameAs(const Folder& other) const {
     struct stat theirs;
     return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 &&
            mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+}
+
+bool Folder::Contains(const Folder& other) const {
+    struct stat mine;
+    struct stat step;
+    if (::fstat(m_fd, &mine) != 0 || ::fstat(other.m_fd, &step) != 0) {
+        return false;
+    }
+    // Up from the other folder through "..", the tree as the kernel holds it: neither the
+    // spelling of a path nor a link on the way to a folder changes what is met.
+    std::optional<platform::Descriptor> parent;  // not the member Descriptor()
+    int at = other.m_fd;
+    for (;;) {
+        if (step.st_dev == mine.st_dev && step.st_ino == mine.st_ino) {
+            return true;
+        }
+        struct stat above;
+        parent.emplace(::openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!parent->IsOpen() || ::fstat(parent->Get(), &above) != 0 ||
+            (above.st_dev == step.st_dev && above.st_ino == step.st_ino)) {
+            return false;  // the top of the tree, whose ".." is itself, or no way further up
+        }
+        at = parent->Get();
+        step = above;
+    }
 }
 
 int CompareNamesIgnoringCase(const QByteArray& a, const QByteArray& b) {

@@ -105,6 +105,9 @@ public:
     // True when both handles name the same folder.
     bool SameAs(const Folder& other) const;
 
+    // True when `other` is this folder or lies anywhere below it, whatever paths named them.
+    bool Contains(const Folder& other) const;
+
 private:
     // Calls `visit` for each entry but "." and ".." until it returns false; false with errno
     // in `error` when the folder cannot be read.

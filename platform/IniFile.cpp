@@ -34,6 +34,10 @@ QByteArray LookupKey(QByteArrayView section, QByteArrayView key) {
 }  // namespace
 
 IniReader::IniReader(QByteArrayView text) {
+    // Many editors start a UTF-8 file with a byte-order mark; it would hide the first section.
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        text = text.sliced(3);
+    }
     QByteArray section;
     bool inSection = false;
     ForEachLine(text, [&](QByteArrayView rawLine) {
@@ -135,6 +139,11 @@ QString IniReader::ReadString(QByteArrayView section, QByteArrayView key,
                               const QString& fallback) const {
     const std::optional<QByteArray> value = Value(section, key);
     return value ? QString::fromLocal8Bit(*value) : fallback;
+}
+
+bool IniReader::MayBeCut(QByteArrayView section, QByteArrayView key) const {
+    const std::optional<QByteArray> value = Value(section, key);
+    return value && value->size() >= kMaxValueBytes;
 }
 
 void IniWriter::BeginSection(QByteArrayView name) {

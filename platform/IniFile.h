@@ -9,10 +9,11 @@
 
 namespace kalvex::platform {
 
-// Reads INI text with the rules that existing project files were written for: section and
-// key names match without regard to letter case; a value is the text after the first "=",
-// without the blanks around it and without one pair of enclosing quotation marks, cut to
-// 2047 bytes; the first occurrence of a key in a section wins; anything else is ignored.
+// Reads INI text with the rules that existing project files were written for: a UTF-8
+// byte-order mark at the start is skipped; section and key names match without regard to
+// letter case; a value is the text after the first "=", without the blanks around it and
+// without one pair of enclosing quotation marks, cut to 2047 bytes; the first occurrence of
+// a key in a section wins; anything else is ignored.
 class IniReader {
 public:
     explicit IniReader(QByteArrayView text);
@@ -24,6 +25,8 @@ public:
     // An integer, non-zero meaning true; `fallback` when missing or not an integer.
     bool ReadBool(QByteArrayView section, QByteArrayView key, bool fallback) const;
     QString ReadString(QByteArrayView section, QByteArrayView key, const QString& fallback) const;
+    // True when the value fills the 2047 bytes that a value can hold: it may have been cut.
+    bool MayBeCut(QByteArrayView section, QByteArrayView key) const;
 
     int SectionCount() const { return m_sectionCount; }
 

@@ -95,7 +95,10 @@ QString SyncHelpText() {
         "\n"
         "With no option, every checked profile runs from the top of the list down; the\n"
         "first profile that cannot run to its end (a folder missing, the answer No, an\n"
-        "abort) ends the sequence.\n"
+        "abort) ends the sequence. A profile is refused, before anything is touched,\n"
+        "when its two folders are one folder or one lies inside the other, or when its\n"
+        "name or a folder in the project file is 2047 bytes or longer (it may have been\n"
+        "cut).\n"
         "\n"
         "Options:\n"
         "  --item N    run only the profile at index N (0 is the top row), checked or\n"
@@ -120,13 +123,20 @@ QString SyncHelpText() {
         "then file name, time A, action, time B, separated by tabs), then \"Done.\".\n"
         "Actions: >> copied from A to B, << copied from B to A, > A is newer and was\n"
         "copied over B, < B is newer and was copied over A, X- deleted in A, -X deleted\n"
-        "in B (deletions go to the trash). Messages go to standard error.\n"
+        "in B (deletions go to the trash). Messages go to standard error, also when no\n"
+        "profile is there to run. When standard output is closed (| head), the run goes\n"
+        "on to its end and the rows are dropped.\n"
         "\n"
         "Ctrl+C (SIGINT) or SIGTERM aborts at the next file; \"Done.\" is still printed.\n"
         "\n"
-        "Exit status: 0 when every profile taken ran to its end (also when none was\n"
-        "checked), 1 when a profile did not, 2 for a usage error or a project file that\n"
-        "does not exist or cannot be read.\n");
+        "Exit status:\n"
+        "  0  every profile taken ran to its end and nothing failed (also when none\n"
+        "     was checked)\n"
+        "  1  a profile did not run to its end (a folder missing or refused, the answer\n"
+        "     No, an abort)\n"
+        "  2  a usage error, or a project file that does not exist or cannot be read\n"
+        "  3  every profile taken ran to its end, but an entry could not be copied or\n"
+        "     deleted, or another error was reported on standard error\n");
 }
 
 }  // namespace kalvex

@@ -13,8 +13,11 @@ namespace {
 constexpr int kBarWidth = 20;
 constexpr qint64 kRedrawMilliseconds = 100;
 
+// Once a stream has failed (its reader went away), what follows is dropped: the run goes on.
 void Put(FILE* stream, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    if (!std::ferror(stream)) {
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    }
 }
 
 int TerminalColumns() {
@@ -91,6 +94,9 @@ Answer TerminalFrontend::MessageBox(const EngineMessage& message) {
     ClearProgress();
     std::fflush(stdout);
     Put(stderr, (message.caption + QStringLiteral(": ") + message.text).toLocal8Bit());
+    if (message.kind == MessageKind::Error) {
+        m_errorReported = true;
+    }
     Answer answer = Answer::Ok;
     if (message.kind == MessageKind::Question) {
         answer = AnswerOf(message.topic);

@@ -22,6 +22,8 @@ public:
     // terminal is then answered No.
     void RequestAbort() { m_abortRequested = true; }
     bool Completed() const { return m_completed; }
+    // An error was shown: an entry that could not be copied or deleted, or any other.
+    bool ErrorReported() const { return m_errorReported; }
 
     int ProfileCount() override;
     std::optional<Profile> ProfileAt(int index) override;
@@ -48,6 +50,7 @@ private:
     const bool m_progressShown;  // standard error is a terminal
     std::atomic<bool> m_abortRequested{false};
     bool m_completed = false;
+    bool m_errorReported = false;
 
     QString m_profileName;
     QString m_folder;

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kExitIncomplete = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitFailures = 3;
 
 void PrintTo(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
@@ -37,9 +39,34 @@ void PrintProfiles(const QList<kalvex::Profile>& profiles) {
     }
 }
 
+// Says on standard error when the run would take no profile: a script that expected one
+// should hear of it, although nothing failed.
+void WarnWhenNothingToRun(const QList<kalvex::Profile>& profiles,
+                          const kalvex::SyncOptions& options) {
+    if (options.item) {
+        if (*options.item < 0 || *options.item >= profiles.size()) {
+            PrintTo(stderr, QStringLiteral("kalvex-sync: the project \"%1\" has no profile at "
+                                           "index %2: nothing to run.\n")
+                                .arg(options.project)
+                                .arg(*options.item));
+        }
+        return;
+    }
+    if (std::none_of(profiles.begin(), profiles.end(),
+                     [](const kalvex::Profile& profile) { return profile.Checked; })) {
+        PrintTo(stderr,
+                QStringLiteral("kalvex-sync: the project \"%1\" has no checked profile: nothing "
+                               "to run.\n")
+                    .arg(options.project));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A reader of standard output that goes away (`| head -1`) must not end the run midway:
+    // the rows are dropped and the run goes on to its end and its log file.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kalvex-sync"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KALVEX_VERSION_TEXT));
@@ -77,6 +104,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    WarnWhenNothingToRun(profiles, *options);
+
     // Rows are written in large blocks; the progress line and messages flush as they go.
     static char outputBuffer[1 << 16];
     std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
@@ -93,5 +122,8 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(worker, &QObject::destroyed, &app, &QCoreApplication::quit);
     app.exec();
-    return frontend.Completed() ? 0 : kExitIncomplete;
+    if (!frontend.Completed()) {
+        return kExitIncomplete;
+    }
+    return frontend.ErrorReported() ? kExitFailures : 0;
 }

@@ -1,4 +1,5 @@
 // kalvex-sync as a user or a script meets it: a real process on real folders.
+#include "Faults.h"
 #include "Sandbox.h"
 #include "TestEnvironment.h"
 
@@ -7,14 +8,17 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,11 +31,13 @@ struct Result {
     QString err;
 };
 
-Result RunTool(const QStringList& arguments, const QString& workingFolder = QString()) {
+Result RunTool(const QStringList& arguments, const QString& workingFolder = QString(),
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     EXPECT_TRUE(process.waitForFinished(60000));
@@ -73,6 +79,10 @@ TEST_F(SyncToolTest, HelpCoversEveryOptionAndVersionNamesTheRelease) {
     for (const char* option :
          {"--item N", "--list", "--yes", "--no", "--allow-empty-side", "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
+    }
+    for (const char* status :
+         {"\n  0  every", "\n  1  a profile", "\n  2  a usage", "\n  3  every"}) {
+        EXPECT_TRUE(help.out.contains(QLatin1String(status))) << status;
     }
     const Result version = RunTool({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -182,6 +192,10 @@ TEST_F(SyncToolTest, ItemRunsOneProfileAndAnIndexOutsideRunsNothing) {
     const Result outside = RunTool({"--yes", "--item=7", project});
     EXPECT_EQ(outside.exitCode, 0);
     EXPECT_EQ(outside.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(outside.err,
+              QStringLiteral("kalvex-sync: the project \"%1\" has no profile at index 7: nothing "
+                             "to run.\n")
+                  .arg(project));
 }
 
 TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne) {
@@ -194,10 +208,157 @@ TEST_F(SyncToolTest, MissingFolderStopsTheSequenceWithExitOne) {
         QStringLiteral("Error!: Couldn't find the parent folder:%1/\n").arg(box.Path("nowhere")));
 }
 
-TEST_F(SyncToolTest, NoCheckedProfileIsSuccess) {
-    const Result result = RunTool({Project({{"Off", "A", "B", false}})});
-    EXPECT_EQ(result.exitCode, 0);
+TEST_F(SyncToolTest, DirectoryInsideTheOtherIsRefusedWithExitOne) {
+    box.Make("B", {{"inner/"}, {"b", "2"}});
+    const QString project =
+        Project({{"Nested", "A/../B/inner", "B/", true}, {"Never", "A", "B", true}});
+    const Result result = RunTool({"--yes", project});
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(result.err, QStringLiteral("Error!: Directory A and Directory B must be two separate "
+                                         "folders, neither inside the other.\nDirectory A: "
+                                         "%1/\nDirectory B: %2/\n")
+                              .arg(box.Path("A/../B/inner"), box.Path("B/")));
+    EXPECT_EQ(box.Describe("B"), (QStringList{"b=2@0", "inner/"}));
+    EXPECT_TRUE(box.Describe("A").isEmpty());
+}
+
+TEST_F(SyncToolTest, NoCheckedProfileIsSuccessAndSaidOnStandardError) {
+    for (const bool anyProfile : {true, false}) {
+        const Result result =
+            RunTool({anyProfile ? Project({{"Off", "A", "B", false}}) : Project({})});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+        EXPECT_EQ(result.err, QStringLiteral("kalvex-sync: the project \"%1\" has no checked "
+                                             "profile: nothing to run.\n")
+                                  .arg(box.Path("p.kvx")));
+    }
+}
+
+TEST_F(SyncToolTest, ProjectFileStartingWithAByteOrderMarkRuns) {
+    box.Make("A", {{"f", "x"}});
+    const QString project = OneProfile();
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll();
+    file.seek(0);
+    file.write("\xEF\xBB\xBF" + text);
+    file.close();
+    const Result result = RunTool({"--yes", project});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral("Synchronizing Test:\n  f\t")))
+        << result.out.toStdString();
+    EXPECT_EQ(box.Describe("B"), QStringList{"f=x@0"});
+}
+
+TEST_F(SyncToolTest, DirectoryACutToItsParentIsRefused) {
+    // A folder whose path with its separator fills the reader's buffer exactly: the cut
+    // value of its sub-folder's path names it.
+    QString parent = box.Path("A");
+    while (parent.size() < 2046) {
+        parent += u'/' + QString(std::min<qsizetype>(200, 2046 - parent.size() - 1), u'p');
+    }
+    ASSERT_EQ(parent.size(), 2046);
+    ASSERT_TRUE(QDir().mkpath(parent + "/child"));
+    QFile(parent + "/beside").open(QIODevice::WriteOnly);
+    QFile(parent + "/child/inside").open(QIODevice::WriteOnly);
+    QFile file(box.Path("p.kvx"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=Deep\r\nDirA=" +
+               QFile::encodeName(parent + "/child") + "\r\nDirB=" + box.NativePath("B") + "\r\n");
+    file.close();
+    const Result result = RunTool({"--yes", box.Path("p.kvx")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, QStringLiteral("Done.\n"));
+    EXPECT_EQ(result.err, QStringLiteral("Error!: The profile \"Deep\" was not run: its name or a "
+                                         "folder in the project file is 2047 bytes or longer and "
+                                         "may have been cut.\n"));
+    EXPECT_TRUE(box.Describe("B").isEmpty());
+    EXPECT_FALSE(QFile::exists(parent + "/kvx_p.log"));
+    EXPECT_FALSE(QFile::exists(parent + "/child/kvx_p.log"));
+}
+
+class FailureExitTest;
+
+struct FailureCase {
+    const char* name;
+    bool (*make)(FailureExitTest& test);  // builds the fault; false where it cannot be made
+    const char* error;                    // a line of standard error
+};
+KALVEX_NAMED_CASE(FailureCase)
+
+// Runs that go to their end but could not copy or delete everything exit with 3.
+class FailureExitTest : public SyncToolTest, public testing::WithParamInterface<FailureCase> {
+public:
+    Sandbox& Box() { return box; }
+
+    // What holds a fault until the test ends, before the sandbox goes.
+    std::optional<ReadOnlyMount> readOnly;
+    std::optional<ImmutableFile> immutable;
+    std::optional<SmallFileSystem> disk;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+TEST_P(FailureExitTest, RunToItsEndWithAFailureExitsWithThree) {
+    if (!GetParam().make(*this)) {
+        GTEST_SKIP() << "the fault cannot be made here (needs root, tmpfs and file flags)";
+    }
+    const Result result = RunTool({"--yes", OneProfile()}, QString(), environment);
+    EXPECT_EQ(result.exitCode, 3) << result.err.toStdString();
+    EXPECT_TRUE(result.out.endsWith(QStringLiteral("Done.\n")));
+    EXPECT_TRUE(result.err.contains(QLatin1String(GetParam().error) + u'\n'))
+        << result.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FailureExitTest,
+    testing::Values(
+        FailureCase{"read_only_target",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"f", "new"}});
+                        return test.readOnly.emplace(test.Box().Path("B")).Mounted();
+                    },
+                    "Error!: Failed to copy: f"},
+        FailureCase{"fifo",
+                    [](FailureExitTest& test) {
+                        return ::mkfifo(test.Box().NativePath("A/pipe").constData(), 0600) == 0;
+                    },
+                    "Error!: Failed to copy: pipe"},
+        FailureCase{"immutable_file",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"f", "new", 60}});
+                        test.Box().Make("B", {{"f", "old", 0}});
+                        return test.immutable.emplace(test.Box().Path("B/f")).Supported();
+                    },
+                    "Error!: Failed to copy: f"},
+        FailureCase{"folder_copy_cut_short_by_a_full_disk",
+                    [](FailureExitTest& test) {
+                        test.Box().Make("A", {{"d/"},
+                                              {"d/1", QByteArray(512 << 10, '1')},
+                                              {"d/2", QByteArray(512 << 10, '2')},
+                                              {"d/3", QByteArray(512 << 10, '3')}});
+                        return test.disk.emplace(test.Box().Path("B"), 1 << 20).Mounted();
+                    },
+                    "Error!: Failed to copy: d"},
+        FailureCase{"trash_that_cannot_take_an_entry",
+                    [](FailureExitTest& test) {
+                        // Deleted from B since the last run, and no trash to take it.
+                        test.Box().Make(
+                            "A", {{"gone", "g"}, {"kept", "k"}, {"kvx_p.log", "gone\r\nkept\r\n"}});
+                        test.Box().Make("B", {{"kept", "k"}});
+                        test.Box().Make("nohome", {{"Trash", "a file where the trash should be"}});
+                        test.environment.insert("XDG_DATA_HOME", test.Box().Path("nohome"));
+                        return true;
+                    },
+                    "Error!: Failed to delete: gone"}),
+    kCaseName);
+
+TEST_F(SyncToolTest, ProfileThatDidNotRunToItsEndOutranksFailures) {
+    ASSERT_EQ(::mkfifo(box.NativePath("A/pipe").constData(), 0600), 0);
+    const Result result =
+        RunTool({"--yes", Project({{"Fails", "A", "B", true}, {"Gone", "nowhere", "B", true}})});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Error!: Failed to copy: pipe\n")));
 }
 
 // Starts the tool on a project and returns once it has begun to write into Directory B.
@@ -268,6 +429,30 @@ TEST_F(SyncToolTest, KilledInTheMiddleOfLargeCopiesLeavesEveryFileOldOrNew) {
     QStringList sideA = box.Describe("A");
     sideA.removeIf([](const QString& line) { return line.startsWith(u"kvx_p.log="); });
     EXPECT_EQ(box.Describe("B"), sideA);  // leftovers removed, every file there
+}
+
+TEST_F(SyncToolTest, ClosedStandardOutputDropsRowsAndTheRunGoesOnToItsEnd) {
+    // Rows of some 130 bytes each: standard output passes the pipe's buffer several times.
+    std::vector<Node> files;
+    for (int i = 0; i < 3000; ++i) {
+        files.emplace_back(
+            QStringLiteral("%1-%2").arg(i, 4, 10, QChar(u'0')).arg(QString(100, u'n')), "x");
+    }
+    box.Make("A", files);
+    const QString project = OneProfile();
+    QProcess tool;
+    QProcess head;  // reads the first line and goes, as `| head -1` does
+    tool.setStandardOutputProcess(&head);
+    tool.setStandardInputFile(QProcess::nullDevice());
+    head.start(QStringLiteral("head"), {"-n", "1"});
+    tool.start(QStringLiteral(KALVEX_SYNC_PATH), {"--yes", project});
+    ASSERT_TRUE(head.waitForFinished(60000));
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(head.readAllStandardOutput(), QByteArray("Synchronizing Test:\n"));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_EQ(box.Describe("B").size(), 3000);
+    EXPECT_TRUE(QFile::exists(box.Path("A/kvx_p.log")));
 }
 
 TEST_F(SyncToolTest, SecondRunOnTheSamePairIsRefusedWhileTheFirstGoesOn) {

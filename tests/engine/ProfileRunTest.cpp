@@ -2,6 +2,8 @@
 // of profiles, abort, and the new log file.
 #include "SyncFixture.h"
 
+#include "Faults.h"
+
 #include <QThread>
 
 namespace kalvex::test {
@@ -44,12 +46,96 @@ TEST_F(ProfileRunTest, EmptyFolderPathNeverMeansTheRootOfTheFileSystem) {
     EXPECT_EQ(SideB(), QStringList{"f=x@0"});
 }
 
+TEST_F(ProfileRunTest, ProfileThatMayHaveBeenCutIsRefusedAndTouchesNothing) {
+    box.Make("A", {{"a", "1"}});
+    frontend.profiles[0].MayBeCut = true;
+    AddProfile("Second", "C", "D");
+    box.Make("C", {{"c", "1"}});
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages,
+              QStringList{"Error!: The profile \"Test\" was not run: its name or a folder in the "
+                          "project file is 2047 bytes or longer and may have been cut."});
+    EXPECT_EQ(frontend.rows, QStringList{"Done."});
+    EXPECT_TRUE(SideB().isEmpty());
+    EXPECT_TRUE(box.Describe("D").isEmpty());
+    EXPECT_EQ(Log(), QByteArray("(none)"));
+    EXPECT_FALSE(frontend.completed);
+}
+
 TEST_F(ProfileRunTest, FileInPlaceOfAFolderIsMissing) {
     box.Make("", {{"plain", "x"}});
     frontend.profiles = {Profile{true, "p", box.Path("plain"), box.Path("B")}};
     RunToEnd(frontend);
     EXPECT_EQ(frontend.messages,
               QStringList{"Error!: Couldn't find the parent folder:" + box.Path("plain") + "/"});
+}
+
+struct RootsCase {
+    const char* name;
+    const char* a;  // Directory A and Directory B below the sandbox
+    const char* b;
+    bool refused;
+};
+KALVEX_NAMED_CASE(RootsCase)
+
+class NestedRootsTest : public SyncFixture, public testing::WithParamInterface<RootsCase> {};
+
+TEST_P(NestedRootsTest, FoldersThatHoldEachOtherAreRefusedBeforeAnythingIsTouched) {
+    box.Make("A", {{"inner/"}, {"inner/deeper/"}, {"a", "1"}, {"toB", {}, 0, box.NativePath("B")}});
+    box.Make("B", {{"inner/"}, {"b", "2"}});
+    box.Make("AB", {});
+    box.Make("", {{"toA", {}, 0, box.NativePath("A")},
+                  {"toInner", {}, 0, box.NativePath("A/inner")},
+                  {"toB", {}, 0, box.NativePath("B")}});
+    const QString a = box.Path(GetParam().a);
+    const QString b = box.Path(GetParam().b);
+    frontend.profiles = {Profile{true, "Test", a, b}};
+    const QStringList before = box.Describe("");
+    RunToEnd(frontend);
+    const QString refusal =
+        "Error!: Directory A and Directory B must be two separate folders, "
+        "neither inside the other.\nDirectory A: " +
+        a + "/\nDirectory B: " + b + "/";
+    if (GetParam().refused) {
+        EXPECT_EQ(frontend.messages, QStringList{refusal});
+        EXPECT_EQ(frontend.rows, QStringList{"Done."});
+        EXPECT_EQ(box.Describe(""), before);
+        EXPECT_FALSE(frontend.completed);
+    } else {
+        EXPECT_FALSE(frontend.messages.contains(refusal));
+        EXPECT_TRUE(frontend.completed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, NestedRootsTest,
+    testing::Values(RootsCase{"same_folder", "A", "A", true},
+                    RootsCase{"same_with_a_trailing_separator", "A/", "A", true},
+                    RootsCase{"same_through_a_dot_segment", "A", "./A", true},
+                    RootsCase{"same_through_dot_dot", "A/inner/..", "A", true},
+                    RootsCase{"same_through_a_link", "toA", "A", true},
+                    RootsCase{"b_inside_a", "A", "A/inner", true},
+                    RootsCase{"b_deep_inside_a", "A", "A/inner/deeper/", true},
+                    RootsCase{"a_inside_b", "B/inner", "B", true},
+                    RootsCase{"a_inside_b_spelled_with_dot_dot", "A/../B/inner", "B/./", true},
+                    RootsCase{"b_inside_a_through_a_link", "A", "toInner", true},
+                    RootsCase{"a_inside_b_through_a_link_on_the_way", "toB/inner", "B", true},
+                    RootsCase{"siblings_sharing_a_prefix", "A", "AB", false},
+                    RootsCase{"b_named_through_a_link_in_a", "A", "A/toB", false}),
+    kCaseName);
+
+TEST_F(ProfileRunTest, FileSystemMountedInsideDirectoryAIsInsideIt) {
+    box.Make("A", {{"drive/"}, {"a", "1"}});
+    const SmallFileSystem drive(box.Path("A/drive"), 1 << 20);
+    if (!drive.Mounted()) {
+        GTEST_SKIP() << "cannot mount a small file system here (needs root and tmpfs)";
+    }
+    box.Make("A/drive", {{"d", "2"}});
+    frontend.profiles = {Profile{true, "Test", box.Path("A/drive"), box.Path("A")}};
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.messages.size(), 1);
+    EXPECT_TRUE(frontend.messages.value(0).startsWith("Error!: Directory A and Directory B must"));
+    EXPECT_EQ(box.Describe("A"), (QStringList{"a=1@0", "drive/", "drive/d=2@0"}));
 }
 
 TEST_F(ProfileRunTest, TrailingSeparatorGivesTwoAndEverythingStillWorks) {

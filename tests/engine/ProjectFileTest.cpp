@@ -125,6 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"names_in_other_letter_case",
                  "[general]\nnumofitems=1\n[ITEM0]\nname=x\nDIRA=/a\ndirb=/b\n",
                  {P(true, "x", "/a", "/b")}},
+        ReadCase{"utf8_byte_order_mark_at_the_start",
+                 "\xEF\xBB\xBF[General]\r\nNumOfItems=1\r\n[Item0]\r\nName=x\r\nDirA=/a\r\n",
+                 {P(true, "x", "/a")}},
         ReadCase{"hexadecimal_count", "[General]\nNumOfItems=0x2\n", {P(), P()}},
         ReadCase{"sections_beyond_the_count_are_ignored",
                  "[General]\nNumOfItems=1\n[Item0]\nName=a\n[Item1]\nName=b\n",
@@ -168,6 +171,38 @@ TEST(ProjectFile, LinesOfMegabytesAreReadAndCut) {
     ASSERT_EQ(read.size(), 1);
     EXPECT_EQ(read[0].Name, QString(2047, u'n'));
 }
+
+struct CutCase {
+    const char* name;
+    const char* key;
+    int bytes;
+    bool mayBeCut;
+};
+KALVEX_NAMED_CASE(CutCase)
+
+class ProjectCutTest : public testing::TestWithParam<CutCase> {};
+
+TEST_P(ProjectCutTest, ValueThatFillsTheBufferMarksItsProfile) {
+    const Sandbox box;
+    WriteAll(box.Path("p.kvx"),
+             "[General]\r\nNumOfItems=2\r\n[Item0]\r\n" + QByteArray(GetParam().key) + "=/" +
+                 QByteArray(GetParam().bytes - 1, 'v') + "\r\n[Item1]\r\nName=next\r\n");
+    QList<Profile> read;
+    QString error;
+    ASSERT_TRUE(ReadProjectFile(box.Path("p.kvx"), read, error));
+    ASSERT_EQ(read.size(), 2);
+    EXPECT_EQ(read[0].MayBeCut, GetParam().mayBeCut);
+    EXPECT_FALSE(read[1].MayBeCut);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ProjectCutTest,
+                         testing::Values(CutCase{"long_directory_a", "DirA", 3000, true},
+                                         CutCase{"long_directory_b", "DirB", 3000, true},
+                                         CutCase{"long_name", "Name", 3000, true},
+                                         CutCase{"exactly_the_buffer", "DirA", 2047, true},
+                                         CutCase{"one_byte_short", "DirA", 2046, false},
+                                         CutCase{"other_key", "Notes", 3000, false}),
+                         kCaseName);
 
 TEST(ProjectFile, FailedSaveNamesTheFileAndKeepsTheOldOne) {
     const Sandbox box;

@@ -228,15 +228,6 @@ TEST_F(SafetyTest, SecondRunOnAPairThatIsBeingSynchronisedIsRefused) {
     EXPECT_EQ(SideB(), QStringList{"a=1@0"});
 }
 
-TEST_F(SafetyTest, ProfileWithTheSameFolderOnBothSidesIsNotLockedOutByItself) {
-    box.Make("A", {{"a", "1"}});
-    WriteLog({});
-    frontend.profiles = {Profile{true, "Same", box.Path("A"), box.Path("A")}};
-    RunToEnd(frontend);
-    EXPECT_TRUE(frontend.messages.isEmpty());
-    EXPECT_TRUE(frontend.completed);
-}
-
 TEST_F(SafetyTest, PipesAndSocketsAreReportedNotOpened) {
     WriteLog({});
     ASSERT_EQ(::mkfifo(box.NativePath("A/pipe").constData(), 0600), 0);

@@ -676,6 +676,54 @@ private Q_SLOTS:
         QVERIFY(window.WaitForRunEnd());
         QVERIFY(selected->isEnabled() && all->isEnabled());
     }
+
+    // A folder that filled the project reader's buffer keeps its profile from running through
+    // a move and an OK without changes, until the user types the texts again.
+    void profileThatMayBeCutRunsOnlyOnceRetyped() {
+        test::RunSandbox sandbox;
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Yes;
+        Profile cut = sandbox.MakeProfile("cut", {}, {});
+        const QString shortA = cut.DirA;
+        while (cut.DirA.size() < 2100) {
+            cut.DirA += "/.";  // still the same folder, after a cut too
+        }
+        const QString project = sandbox.Path("cut.kvx");
+        QVERIFY(test::WriteProject(project, {sandbox.MakeProfile("first", {}, {}), cut}));
+        window->FormCreate({project});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const QString refusal =
+            "The profile \"cut\" was not run: its name or a folder in the "
+            "project file is 2047 bytes or longer and may have been cut.";
+        const auto runShows = [&window] {
+            window.Prompts().shownEngineMessages.clear();
+            window.Action("actSyncAll")->trigger();
+            return window.WaitForRunEnd() ? window.Prompts().shownEngineMessages
+                                          : QStringList{"(no end)"};
+        };
+
+        window.SelectRow(1);
+        window.Action("actEditMoveUp")->trigger();
+        QCOMPARE(runShows(), QStringList{refusal});
+        {
+            const OnModal<TfrmSyncSettings> unchanged(
+                [](TfrmSyncSettings& shown) { Leave(shown, "ok"); });
+            window.Action("actEditProperties")->trigger();
+            QCOMPARE(unchanged.Shown(), 1);
+        }
+        QCOMPARE(runShows(), QStringList{refusal});
+        QVERIFY(!QFile::exists(shortA + "/kvx_cut.log"));
+
+        const OnModal<TfrmSyncSettings> retyped([&](TfrmSyncSettings& shown) {
+            Type(shown, {"cut", shortA, cut.DirB});
+            Leave(shown, "ok");
+        });
+        window.Action("actEditProperties")->trigger();
+        QCOMPARE(retyped.Shown(), 1);
+        QVERIFY(!runShows().contains(refusal));
+        QVERIFY(QFile::exists(shortA + "/kvx_cut.log"));
+    }
 };
 
 KALVEX_GUI_TEST(TestProfileEditing);

@@ -73,6 +73,22 @@ TEST(Folder, NeverOpensALinkAsAFolder) {
     EXPECT_EQ(folder.Status("jump").kind, EntryKind::Link);
 }
 
+TEST(Folder, ContainsItselfAndWhatLiesBelowButNotWhatLiesAbove) {
+    const Sandbox box;
+    box.Make("r", {{"in/"}, {"in/deep/"}, {"up", {}, 0, ".."}});
+    box.Make("rest", {});
+    const auto open = [&box](const char* path) { return Folder::Open(box.NativePath(path)); };
+    const Folder root = open("r");
+    EXPECT_TRUE(root.Contains(open("r/./")));
+    EXPECT_TRUE(root.Contains(open("r/in/deep")));
+    EXPECT_TRUE(open("r/in/deep/../..").Contains(open("r/in")));
+    EXPECT_FALSE(open("r/in").Contains(root));
+    EXPECT_FALSE(open("r/in/deep").Contains(open("r/up")));  // the link leads above
+    EXPECT_TRUE(open("r/up").Contains(root));
+    EXPECT_FALSE(root.Contains(open("rest")));
+    EXPECT_FALSE(open("rest").Contains(root));
+}
+
 TEST(Folder, FolderExistsLooksAtTheLinkUnlessASeparatorFollows) {
     const Sandbox box;
     box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}, {"file", "x"}});

@@ -47,6 +47,7 @@ struct IniCase {
     const char* section;
     const char* key;
     std::optional<QByteArray> expected;
+    bool mayBeCut = false;
 };
 KALVEX_NAMED_CASE(IniCase)
 
@@ -55,12 +56,15 @@ class IniValueTest : public testing::TestWithParam<IniCase> {};
 TEST_P(IniValueTest, ReadsValues) {
     const IniReader ini(GetParam().text);
     EXPECT_EQ(ini.Value(GetParam().section, GetParam().key), GetParam().expected);
+    EXPECT_EQ(ini.MayBeCut(GetParam().section, GetParam().key), GetParam().mayBeCut);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, IniValueTest,
     testing::Values(
         IniCase{"plain", "[General]\r\nNumOfItems=2\r\n", "General", "NumOfItems", "2"},
+        IniCase{"utf8_byte_order_mark_skipped", "\xEF\xBB\xBF[General]\r\nNumOfItems=2\r\n",
+                "General", "NumOfItems", "2"},
         IniCase{"names_ignore_case", "[GENERAL]\nnumofitems=2\n", "General", "NumOfItems", "2"},
         IniCase{"blanks_around_removed", "[S]\n  Key  =   some value  \n", "S", "Key",
                 "some value"},
@@ -74,7 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"line_without_equals_ignored", "[S]\nKey\n", "S", "Key", std::nullopt},
         IniCase{"empty_value", "[S]\nKey=\n", "S", "Key", ""},
         IniCase{"value_cut_to_2047_bytes", "[S]\nKey=" + QByteArray(3000, 'x') + "\n", "S", "Key",
-                QByteArray(2047, 'x')}),
+                QByteArray(2047, 'x'), true},
+        IniCase{"value_of_2047_bytes_may_be_cut", "[S]\nKey=" + QByteArray(2047, 'x') + "\n", "S",
+                "Key", QByteArray(2047, 'x'), true},
+        IniCase{"value_of_2046_bytes_is_whole", "[S]\nKey=\"" + QByteArray(2046, 'x') + "\"\n", "S",
+                "Key", QByteArray(2046, 'x'), false}),
     kalvex::test::kCaseName);
 
 struct IntegerCase {

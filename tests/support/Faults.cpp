@@ -25,7 +25,7 @@ ImmutableFolder::~ImmutableFolder() {
 }
 
 bool ImmutableFolder::SetFlag(bool on) const {
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
@@ -37,6 +37,23 @@ bool ImmutableFolder::SetFlag(bool on) const {
     }
     ::close(fd);
     return ok;
+}
+
+ReadOnlyMount::ReadOnlyMount(const QString& path) : m_path(path) {
+    const QByteArray native = QFile::encodeName(path);
+    // A bind mount takes the read-only flag only when it is mounted again.
+    m_mounted = ::mount(native.constData(), native.constData(), nullptr, MS_BIND, nullptr) == 0;
+    if (m_mounted && ::mount(nullptr, native.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                             nullptr) != 0) {
+        ::umount2(native.constData(), MNT_DETACH);
+        m_mounted = false;
+    }
+}
+
+ReadOnlyMount::~ReadOnlyMount() {
+    if (m_mounted) {
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
 }
 
 SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path) {

@@ -5,8 +5,9 @@
 namespace kalvex::test {
 
 // Makes a folder immutable for the life of the object: nothing can be created in it,
-// renamed in it or removed from it, by root either. Supported() is false where the file
-// system has no such flag; tests then skip.
+// renamed in it or removed from it, by root either. Given a file, the file cannot be
+// written, renamed, replaced or removed. Supported() is false where the file system has no
+// such flag; tests then skip.
 class ImmutableFolder {
 public:
     explicit ImmutableFolder(const QString& path);
@@ -21,6 +22,25 @@ private:
 
     QString m_path;
     bool m_set = false;
+};
+
+using ImmutableFile = ImmutableFolder;
+
+// Mounts a folder on itself read-only for the life of the object: every change below it
+// fails, by root too. Mounted() is false where the machine does not allow it (not root);
+// tests then skip.
+class ReadOnlyMount {
+public:
+    explicit ReadOnlyMount(const QString& path);
+    ~ReadOnlyMount();
+    ReadOnlyMount(const ReadOnlyMount&) = delete;
+    ReadOnlyMount& operator=(const ReadOnlyMount&) = delete;
+
+    bool Mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
 };
 
 // A small file system of its own (tmpfs with a size limit) mounted on a folder for the life
