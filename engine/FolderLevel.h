@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LetterCase.h"
+
 #include "platform/FileTime.h"
 #include "platform/Folder.h"
 
@@ -33,10 +35,6 @@ struct LevelEntry {
 
     const QByteArray& TargetName() const { return targetName.isEmpty() ? name : targetName; }
 };
-
-// Whether names that differ only in letter case are one name: so where either side's file
-// system treats them so.
-enum class LetterCase { Exact, Ignored };
 
 // A folder level of both sides: every name that either side holds, in the order of names.
 // `complete` is false when only the source side's names could be read.

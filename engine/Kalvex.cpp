@@ -193,7 +193,7 @@ bool TKalvex::RunProfile(int index) {
 bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const LogLocation& log,
                               QString& previewWarning) {
     EngineState& s = m_state;
-    if (!s.PrevLog.Load(rootA, log)) {
+    if (!s.PrevLog.Load(rootA, log, m_letterCase)) {
         // Without a log nothing is deleted; a preview shows just that, without asking.
         const EngineMessage question{
             QStringLiteral("Couldn't find the previous log file.\nTherefore, no files or "
@@ -201,9 +201,6 @@ bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const Lo
             QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes,
             MessageTopic::MissingLog};
         return m_preview || m_frontend.MessageBox(question) != Answer::No;
-    }
-    if (m_letterCase == LetterCase::Ignored) {
-        s.PrevLog.IgnoreLetterCase();
     }
     // An unplugged drive or an empty mount point looks like everything was deleted there.
     const std::optional<EmptySide> side = FindEmptySide(rootA, rootB);

@@ -4,7 +4,9 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHashFunctions>
 
+#include <algorithm>
 #include <utility>
 
 namespace kalvex {
@@ -56,20 +58,21 @@ bool IsLoggableName(QByteArrayView name) {
     return true;
 }
 
-bool LogList::Load(const platform::Folder& folder, const QByteArray& name) {
+bool LogList::Load(const platform::Folder& folder, const QByteArray& name, LetterCase letterCase) {
     Clear();
-    QByteArray text;
+    m_letterCase = letterCase;
     int error = 0;
-    if (!platform::ReadWholeFileIn(folder, name, kMaxLogFileSize, text, error)) {
+    if (!m_file.Open(folder, name, kMaxLogFileSize, error) || !Index(error)) {
+        Clear();
         return false;
     }
-    Parse(std::move(text));
     return true;
 }
 
-bool LogList::Load(const platform::Folder& folder, const LogLocation& location) {
+bool LogList::Load(const platform::Folder& folder, const LogLocation& location,
+                   LetterCase letterCase) {
     const auto written = [&](const QByteArray& name, bool withoutPartner) {
-        if (!Load(folder, name)) {
+        if (!Load(folder, name, letterCase)) {
             return false;
         }
         if (m_partnerLine == location.partnerLine || (withoutPartner && m_partnerLine.isEmpty())) {
@@ -81,39 +84,66 @@ bool LogList::Load(const platform::Folder& folder, const LogLocation& location) 
     return written(location.name, !location.sharedA) || written(location.otherName, false);
 }
 
-void LogList::Parse(QByteArray text) {
+void LogList::Parse(QByteArray text, LetterCase letterCase) {
     Clear();
-    m_text = std::move(text);
+    m_letterCase = letterCase;
+    m_file.Take(std::move(text));
+    int error = 0;
+    Index(error);
+}
+
+bool LogList::Index(int& error) {
     // Lines are looked up, never turned into paths: a line that is no relative path
     // (absolute, "..", empty) can only fail to match.
     bool first = true;
-    platform::ForEachLine(m_text, [this, &first](QByteArrayView line) {
-        if (std::exchange(first, false) && line.startsWith('\\')) {
-            m_partnerLine = line;
-            return;
-        }
-        m_lines.insert(line);
-    });
+    const bool read = m_file.ForEachLine(
+        [this, &first](QByteArrayView line, qint64 offset) {
+            m_textSize = offset + line.size();
+            if (std::exchange(first, false) && line.startsWith('\\')) {
+                m_partnerLine = line.toByteArray();
+                return;
+            }
+            m_lines.push_back({Hash(line), static_cast<std::uint32_t>(offset),
+                               static_cast<std::uint32_t>(line.size())});
+        },
+        error);
+    std::sort(m_lines.begin(), m_lines.end(),
+              [](const Line& a, const Line& b) { return a.hash < b.hash; });
+    return read;
 }
 
-void LogList::IgnoreLetterCase() {
-    m_foldedLines.emplace();
-    m_foldedLines->reserve(m_lines.size());
-    for (const QByteArrayView line : std::as_const(m_lines)) {
-        m_foldedLines->insert(platform::FoldedName(line));
+std::uint64_t LogList::Hash(QByteArrayView path) const {
+    if (m_letterCase == LetterCase::Ignored) {
+        const QByteArray folded = platform::FoldedName(path);
+        return qHashBits(folded.constData(), static_cast<size_t>(folded.size()));
     }
+    return qHashBits(path.data(), static_cast<size_t>(path.size()));
+}
+
+bool LogList::Same(QByteArrayView line, QByteArrayView path) const {
+    return m_letterCase == LetterCase::Ignored
+               ? platform::FoldedName(line) == platform::FoldedName(path)
+               : line == path;
 }
 
 bool LogList::Contains(QByteArrayView relativePath) const {
-    return m_foldedLines ? m_foldedLines->contains(platform::FoldedName(relativePath))
-                         : m_lines.contains(relativePath);
+    const std::uint64_t hash = Hash(relativePath);
+    auto candidate =
+        std::lower_bound(m_lines.begin(), m_lines.end(), hash,
+                         [](const Line& line, std::uint64_t h) { return line.hash < h; });
+    for (; candidate != m_lines.end() && candidate->hash == hash; ++candidate) {
+        if (Same(m_file.Read(candidate->offset, candidate->length), relativePath)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void LogList::Clear() {
+    m_file.Take({});
     m_lines = {};
-    m_partnerLine = {};
-    m_foldedLines.reset();
-    m_text = QByteArray();
+    m_partnerLine.clear();
+    m_textSize = 0;
 }
 
 bool IsLogFor(const platform::Folder& folder, const QByteArray& name,

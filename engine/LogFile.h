@@ -1,13 +1,16 @@
 #pragma once
 
+#include "LetterCase.h"
+
 #include "platform/Folder.h"
+#include "platform/LineFile.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QSet>
 #include <QString>
 
-#include <optional>
+#include <cstdint>
+#include <vector>
 
 namespace kalvex {
 
@@ -38,33 +41,43 @@ bool IsLogFilePath(QByteArrayView relativePath);
 // end and no backslash, the separator of relative paths.
 bool IsLoggableName(QByteArrayView name);
 
-// The previous log file: its lines, looked up through a hash index. A line matches only the
-// same path exactly, unless letter case is to be ignored.
+// The previous log file, looked up through an index of its lines' hashes and offsets; the
+// lines themselves stay in the file, which is read again only to confirm a match. A line
+// matches only the same path exactly, unless letter case is ignored.
 class LogList {
 public:
     // Reads the log file `name` in `folder`; false (and the list empty) when it cannot be read.
-    bool Load(const platform::Folder& folder, const QByteArray& name);
+    bool Load(const platform::Folder& folder, const QByteArray& name, LetterCase letterCase);
     // Reads the log of the pair that `location` describes, from whichever of its two names
     // holds one written for that pair; false (and the list empty) when neither does. A log
     // without a partner line, as earlier versions wrote it, counts only under the name of a
     // Directory A that no other profile shares.
-    bool Load(const platform::Folder& folder, const LogLocation& location);
+    bool Load(const platform::Folder& folder, const LogLocation& location, LetterCase letterCase);
     // Takes the lines of a log file's text.
-    void Parse(QByteArray text);
-    // From now on a line matches paths that differ from it only in letter case too.
-    void IgnoreLetterCase();
+    void Parse(QByteArray text, LetterCase letterCase = LetterCase::Exact);
     bool Contains(QByteArrayView relativePath) const;
-    qsizetype Count() const { return m_lines.size(); }
-    qsizetype TextSize() const { return m_text.size(); }
+    qsizetype Count() const { return static_cast<qsizetype>(m_lines.size()); }
+    qint64 TextSize() const { return m_textSize; }
     // The first line when it names a partner, else empty.
-    QByteArrayView PartnerLine() const { return m_partnerLine; }
+    const QByteArray& PartnerLine() const { return m_partnerLine; }
     void Clear();
 
 private:
-    QByteArray m_text;  // the file's content; the index points into it
-    QByteArrayView m_partnerLine;
-    QSet<QByteArrayView> m_lines;
-    std::optional<QSet<QByteArray>> m_foldedLines;  // the lines in upper case, when asked for
+    struct Line {
+        std::uint64_t hash;
+        std::uint32_t offset;  // a log file is far smaller than 4 GiB
+        std::uint32_t length;
+    };
+
+    bool Index(int& error);
+    std::uint64_t Hash(QByteArrayView path) const;
+    bool Same(QByteArrayView line, QByteArrayView path) const;
+
+    platform::LineFile m_file;
+    LetterCase m_letterCase = LetterCase::Exact;
+    std::vector<Line> m_lines;  // in the order of their hashes
+    QByteArray m_partnerLine;
+    qint64 m_textSize = 0;
 };
 
 // True when the file `name` of `folder` is a log that names the partner of `partnerLine`.

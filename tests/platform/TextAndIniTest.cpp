@@ -1,6 +1,8 @@
 #include "platform/IniFile.h"
+#include "platform/LineFile.h"
 #include "platform/TextLines.h"
 
+#include "Sandbox.h"
 #include "TestEnvironment.h"
 
 #include <QList>
@@ -16,6 +18,9 @@ QList<QByteArray> Lines(QByteArrayView text) {
     return lines;
 }
 
+// One byte short of the piece in which a file is read.
+const QByteArray kPiece((1 << 20) - 1, 'x');
+
 struct LinesCase {
     const char* name;
     QByteArray text;
@@ -29,6 +34,25 @@ TEST_P(ForEachLineTest, SplitsAsTheLogFileIsRead) {
     EXPECT_EQ(Lines(GetParam().text), GetParam().expected);
 }
 
+// The same lines from a file read a piece at a time, each found again at its offset.
+TEST_P(ForEachLineTest, FileReadInPiecesSplitsTheSame) {
+    const test::Sandbox box;
+    box.Make("r", {{"log", GetParam().text}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    LineFile file;
+    int error = 0;
+    ASSERT_TRUE(file.Open(folder, "log", qint64(1) << 30, error)) << error;
+    QList<QByteArray> lines;
+    ASSERT_TRUE(file.ForEachLine(
+        [&](QByteArrayView line, qint64 offset) {
+            lines.append(line.toByteArray());
+            EXPECT_EQ(file.Read(offset, line.size()), line.toByteArray());
+        },
+        error));
+    EXPECT_EQ(lines.size(), GetParam().expected.size());
+    EXPECT_TRUE(lines == GetParam().expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, ForEachLineTest,
     testing::Values(LinesCase{"crlf", "a\r\nb\r\n", {"a", "b"}},
@@ -38,7 +62,15 @@ INSTANTIATE_TEST_SUITE_P(
                     LinesCase{"empty_line_between_ends", "a\r\n\r\nb\r\n", {"a", "", "b"}},
                     LinesCase{"lf_cr_is_two_ends", "a\n\rb", {"a", "", "b"}},
                     LinesCase{"zero_byte_ends_text", QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-                    LinesCase{"empty_text", "", {}}, LinesCase{"blanks_kept", " a \r\n", {" a "}}),
+                    LinesCase{"empty_text", "", {}}, LinesCase{"blanks_kept", " a \r\n", {" a "}},
+                    // A file is read a MiB at a time: ends that fall on the edge of a piece.
+                    LinesCase{"crlf_across_a_piece", kPiece + "\r\nb", {kPiece, "b"}},
+                    LinesCase{"cr_alone_at_a_piece_end", kPiece + "\rb", {kPiece, "b"}},
+                    LinesCase{"cr_at_the_very_end", kPiece + "\r", {kPiece}},
+                    LinesCase{"zero_after_a_piece", kPiece + QByteArray("\0b", 2), {kPiece}},
+                    LinesCase{"line_longer_than_three_pieces",
+                              kPiece + kPiece + kPiece + "\nz",
+                              {kPiece + kPiece + kPiece, "z"}}),
     kalvex::test::kCaseName);
 
 struct IniCase {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "FileIo.h"
+#include "Folder.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+
+namespace kalvex::platform {
+
+// A text file taken line by line without being held whole: each line is handed on with the
+// offset where it starts, and can be read again later by that offset. Lines end at CR LF, at
+// a CR alone or at an LF alone, and the text ends at its first zero byte, as ForEachLine
+// has it.
+class LineFile {
+public:
+    // Opens the file `name` of `folder`, never through a link; false with errno in `error`
+    // when it cannot be opened or read, or is larger than `maxSize` bytes (EFBIG).
+    bool Open(const Folder& folder, const QByteArray& name, qint64 maxSize, int& error);
+    // Takes a text that is in memory already.
+    void Take(QByteArray text);
+
+    // Calls `line` for each line. A file is read a piece at a time, so the memory it takes
+    // stays small whatever its size; false with errno in `error` when a read fails.
+    bool ForEachLine(const std::function<void(QByteArrayView line, qint64 offset)>& line,
+                     int& error) const;
+    // The `length` bytes at `offset`; empty when they cannot be read.
+    QByteArray Read(qint64 offset, qsizetype length) const;
+
+private:
+    Descriptor m_file{-1};
+    QByteArray m_text;  // when taken from memory
+};
+
+}  // namespace kalvex::platform
