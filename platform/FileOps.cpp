@@ -1,6 +1,7 @@
 #include "FileOps.h"
 
 #include "FileIo.h"
+#include "MoveNoReplace.h"
 #include "TempName.h"
 #include "WorkerPool.h"
 
@@ -151,26 +152,8 @@ bool WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatu
 // Renames `temp` to `name` within `folder` unless `name` exists.
 bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
                      bool isFolder, int& error) {
-    const int fd = folder.Descriptor();
-    if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return Fail(error, errno);
-    }
-    // File systems without the flag: a hard link fails when the name exists. A folder
-    // cannot be linked; a plain rename refuses to replace anything but an empty folder.
-    if (isFolder) {
-        if (::renameat(fd, temp.constData(), fd, name.constData()) != 0) {
-            return Fail(error, errno);
-        }
-        return true;
-    }
-    if (::linkat(fd, temp.constData(), fd, name.constData(), 0) != 0) {
-        return Fail(error, errno);
-    }
-    ::unlinkat(fd, temp.constData(), 0);
-    return true;
+    return MoveNoReplace(folder.Descriptor(), temp, folder.Descriptor(), name,
+                         isFolder ? Moving::Entry : Moving::NewFile, error);
 }
 
 bool RemoveTree(const Folder& parent, const QByteArray& name);

@@ -1,6 +1,7 @@
 #include "Trash.h"
 
 #include "FileIo.h"
+#include "MoveNoReplace.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -177,27 +178,14 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
             ::unlinkat(trash.info.Descriptor(), infoName.constData(), 0);
             return Fail(error, writeError != 0 ? writeError : errno);
         }
-        if (::renameat2(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
-                        trashName.constData(), RENAME_NOREPLACE) == 0) {
+        int moveError = 0;
+        if (MoveNoReplace(parent.Descriptor(), name, trash.files.Descriptor(), trashName,
+                          Moving::Entry, moveError)) {
             return true;
         }
-        int renameError = errno;
-        if (renameError == EINVAL || renameError == ENOSYS) {
-            // No exclusive rename on this file system: look first, then rename.
-            struct stat existing;
-            if (::fstatat(trash.files.Descriptor(), trashName.constData(), &existing,
-                          AT_SYMLINK_NOFOLLOW) == 0) {
-                renameError = EEXIST;
-            } else if (::renameat(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
-                                  trashName.constData()) == 0) {
-                return true;
-            } else {
-                renameError = errno;
-            }
-        }
         ::unlinkat(trash.info.Descriptor(), infoName.constData(), 0);
-        if (renameError != EEXIST && renameError != ENOTEMPTY) {
-            return Fail(error, renameError);
+        if (moveError != EEXIST && moveError != ENOTEMPTY) {
+            return Fail(error, moveError);
         }
     }
     return Fail(error, EEXIST);
