@@ -1,5 +1,6 @@
 #include "FileOps.h"
 
+#include "CopyAttributes.h"
 #include "FileIo.h"
 #include "MoveNoReplace.h"
 #include "TempName.h"
@@ -69,8 +70,8 @@ bool CopyData(int in, int out, qint64 size, int& error) {
     }
 }
 
-// Writes a regular file's content, permission bits and times to the new name `target`
-// (which must not exist) in `to`.
+// Writes a regular file's content, times and attributes to the new name `target` (which
+// must not exist) in `to`.
 bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
                    const QByteArray& target, int& error) {
     // O_NONBLOCK: a name swapped for a pipe since it was listed must not hang the run.
@@ -99,9 +100,12 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
     if (ok && !SameVersion(before, after)) {
         ok = Fail(error, EAGAIN);
     }
+    if (ok) {
+        KeepAttributes(in.Get(), out.Get(), before.st_mode & kCopiedPermissions);
+    }
+    // The time is required: a copy without it would be copied again by the next run.
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (ok && (::fchmod(out.Get(), before.st_mode & kCopiedPermissions) != 0 ||
-               ::futimens(out.Get(), times) != 0)) {
+    if (ok && ::futimens(out.Get(), times) != 0) {
         ok = Fail(error, errno);
     }
     if (!out.Close() && ok) {
@@ -128,6 +132,7 @@ bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus
     if (::symlinkat(content.constData(), to.Descriptor(), target.constData()) != 0) {
         return Fail(error, errno);
     }
+    KeepLinkOwner(from.Descriptor(), name, to.Descriptor(), target);
     const struct timespec times[2] = {status.modified, status.modified};
     if (::utimensat(to.Descriptor(), target.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         error = errno;
@@ -311,9 +316,10 @@ void TreeCopy::PartDone(LevelCopy& level) {
     if (--level.unfinished != 0) {
         return;
     }
+    KeepAttributes(level.source.Descriptor(), level.target.Descriptor(),
+                   level.permissions & kCopiedPermissions);
     const struct timespec times[2] = {level.modified, level.modified};
-    if (::fchmod(level.target.Descriptor(), level.permissions & kCopiedPermissions) != 0 ||
-        ::futimens(level.target.Descriptor(), times) != 0) {
+    if (::futimens(level.target.Descriptor(), times) != 0) {
         Note(errno);
     }
 }

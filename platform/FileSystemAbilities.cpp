@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kalvex::platform {
@@ -29,6 +30,9 @@ std::vector<std::pair<dev_t, unsigned>> g_lacks;  // few entries: one per file s
 enum SimulatedBit : unsigned {
     kNoExclusiveRename = 1,
     kNoHardLinks = 2,
+    kNoPermissionBits = 4,
+    kNoOwners = 8,
+    kNoUserAttributes = 16,
 };
 std::atomic<unsigned> g_simulated = 0;
 std::atomic<int> g_simulatedFailures = 0;
@@ -91,9 +95,33 @@ int LinkAt(int fromDir, const char* from, int toDir, const char* to) {
     return ::linkat(fromDir, from, toDir, to, 0);
 }
 
+int ChangeMode(int fd, mode_t mode) {
+    if (Simulated(kNoPermissionBits, EPERM)) {
+        return -1;
+    }
+    return ::fchmod(fd, mode);
+}
+
+int ChangeOwner(int dirFd, const char* name, uid_t owner, gid_t group, int flags) {
+    if (Simulated(kNoOwners, EPERM)) {
+        return -1;
+    }
+    return ::fchownat(dirFd, name, owner, group, flags);
+}
+
+int SetAttribute(int fd, const char* name, const void* value, std::size_t size) {
+    if (Simulated(kNoUserAttributes, EOPNOTSUPP)) {
+        return -1;
+    }
+    return ::fsetxattr(fd, name, value, size, 0);
+}
+
 void SimulateLimits(const SimulatedLimits& limits) {
     const unsigned bits = (limits.noExclusiveRename ? kNoExclusiveRename : 0u) |
-                          (limits.noHardLinks ? kNoHardLinks : 0u);
+                          (limits.noHardLinks ? kNoHardLinks : 0u) |
+                          (limits.noPermissionBits ? kNoPermissionBits : 0u) |
+                          (limits.noOwners ? kNoOwners : 0u) |
+                          (limits.noUserAttributes ? kNoUserAttributes : 0u);
     const std::lock_guard<std::mutex> guard(g_lock);
     g_lacks.clear();
     g_anyLack = 0;

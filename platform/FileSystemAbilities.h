@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include <sys/types.h>
 
 namespace kalvex::platform {
@@ -22,12 +24,18 @@ void NoteLack(int folder, Ability ability);
 // name (errno set on failure), unless a test simulates a file system that lacks it.
 int RenameAt2(int fromDir, const char* from, int toDir, const char* to, unsigned flags);
 int LinkAt(int fromDir, const char* from, int toDir, const char* to);
+int ChangeMode(int fd, mode_t mode);                                                // fchmod
+int ChangeOwner(int dirFd, const char* name, uid_t owner, gid_t group, int flags);  // fchownat
+int SetAttribute(int fd, const char* name, const void* value, std::size_t size);    // fsetxattr
 
 // For tests: while a limit is set, the calls above fail as they do on such file systems, on
 // every file system. Setting limits also forgets what was noted about file systems.
 struct SimulatedLimits {
     bool noExclusiveRename = false;  // renameat2 with flags: EINVAL (FUSE, NFS)
     bool noHardLinks = false;        // linkat: EPERM (exFAT, FAT)
+    bool noPermissionBits = false;   // fchmod: EPERM (FAT refuses bits it cannot store)
+    bool noOwners = false;           // fchownat: EPERM (exFAT, FAT, most shares)
+    bool noUserAttributes = false;   // fsetxattr: EOPNOTSUPP (exFAT, FAT)
 };
 void SimulateLimits(const SimulatedLimits& limits);
 // How many calls failed because of a simulated limit since the limits were last set.

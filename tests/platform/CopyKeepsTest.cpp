@@ -1,19 +1,23 @@
-// Copies onto file systems that lack some calls (simulated).
+// Copies onto file systems that lack some calls (simulated), and what a copy keeps besides
+// content and times: owner and group (as root), `user.` extended attributes.
 #include "platform/FileOps.h"
 #include "platform/FileSystemAbilities.h"
 #include "platform/Folder.h"
 #include "platform/SafeWrite.h"
 #include "platform/Trash.h"
 
+#include "OtherUser.h"
 #include "Sandbox.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kalvex::platform {
@@ -73,7 +77,8 @@ TEST_P(LimitedFileSystemTest, NewFilesAreCommittedAndNothingIsReplaced) {
     EXPECT_EQ(box.Describe("to"),
               (QStringList{"ln->new.txt@60", "new.txt=new@40", "taken.txt=theirs@0"}));
     EXPECT_TRUE(box.Leftovers().isEmpty());
-    EXPECT_EQ(StatusOf(box.Path("to/new.txt")).st_mode & 07777, 0640u);
+    const unsigned bits = StatusOf(box.Path("to/new.txt")).st_mode & 07777;
+    EXPECT_EQ(bits, GetParam().limits.noPermissionBits ? 0600u : 0640u);
 }
 
 TEST_P(LimitedFileSystemTest, FolderCopiesAreCommittedButNeverOverAnEmptyFolder) {
@@ -114,11 +119,20 @@ TEST_P(LimitedFileSystemTest, TrashAndSafeWritesWork) {
     EXPECT_TRUE(box.Leftovers().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, LimitedFileSystemTest,
-    testing::Values(LimitCase{"nfs", {.noExclusiveRename = true}},
-                    LimitCase{"exfat", {.noExclusiveRename = true, .noHardLinks = true}}),
-    test::kCaseName);
+INSTANTIATE_TEST_SUITE_P(Table, LimitedFileSystemTest,
+                         testing::Values(LimitCase{"nfs", {.noExclusiveRename = true}},
+                                         LimitCase{"exfat",
+                                                   {.noExclusiveRename = true,
+                                                    .noHardLinks = true,
+                                                    .noOwners = true,
+                                                    .noUserAttributes = true}},
+                                         LimitCase{"fat",
+                                                   {.noExclusiveRename = true,
+                                                    .noHardLinks = true,
+                                                    .noPermissionBits = true,
+                                                    .noOwners = true,
+                                                    .noUserAttributes = true}}),
+                         test::kCaseName);
 
 TEST(FileSystemAbilities, CallsThatFailAreTriedOncePerFileSystem) {
     SimulateLimits({.noExclusiveRename = true, .noHardLinks = true});
@@ -141,6 +155,107 @@ TEST(FileSystemAbilities, CallsThatFailAreTriedOncePerFileSystem) {
     EXPECT_EQ(SimulatedFailures(), 2);
     EXPECT_EQ(box.Describe("to").size(), 5);
     SimulateLimits({});
+}
+
+// ---- Owner, group, extended attributes ----
+
+QByteArray Attribute(const QString& path, const char* name) {
+    char value[256];
+    const ssize_t size =
+        ::lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return size < 0 ? QByteArray("(none)") : QByteArray(value, size);
+}
+
+bool SetAttribute(const QString& path, const char* name, const QByteArray& value) {
+    return ::lsetxattr(QFile::encodeName(path).constData(), name, value.constData(),
+                       static_cast<size_t>(value.size()), 0) == 0;
+}
+
+// Owner, group and permission bits of every entry below `root`, and the `user.note` and
+// `trusted.note` attributes where there are any.
+QStringList Ownership(const QString& root) {
+    QStringList lines;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const struct stat st = StatusOf(path);
+        QString line = QString("%1 %2:%3 %4")
+                           .arg(path.mid(root.size()))
+                           .arg(st.st_uid)
+                           .arg(st.st_gid)
+                           .arg(st.st_mode & 07777, 0, 8);
+        if (!S_ISLNK(st.st_mode)) {
+            line += " user.note=" + Attribute(path, "user.note") +
+                    " trusted.note=" + Attribute(path, "trusted.note");
+        }
+        lines << line;
+    }
+    lines.sort();
+    return lines;
+}
+
+class KeepTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "owners can be given only as root";
+        }
+        box.Make("from", {{"f", "f"}, {"d/"}, {"d/in", "i"}, {"d/sub/"}, {"d/ln", {}, 0, "in"}});
+        box.Make("to", {});
+        for (const char* path : {"from/f", "from/d", "from/d/in", "from/d/sub", "from/d/ln"}) {
+            ASSERT_EQ(
+                ::lchown(box.NativePath(path).constData(), test::kOtherUser, test::kOtherUser), 0);
+        }
+        ::chmod(box.NativePath("from/f").constData(), 0600);
+        ::chmod(box.NativePath("from/d").constData(), 0750);
+        ::chmod(box.NativePath("from/d/in").constData(), 0640);
+        ::chmod(box.NativePath("from/d/sub").constData(), 0755);
+        if (!SetAttribute(box.Path("from/f"), "user.note", "file note") ||
+            !SetAttribute(box.Path("from/d"), "user.note", "folder note") ||
+            !SetAttribute(box.Path("from/d/in"), "user.note", "") ||
+            !SetAttribute(box.Path("from/d/in"), "trusted.note", "root's own")) {
+            GTEST_SKIP() << "this file system keeps no extended attributes";
+        }
+        from = Folder::Open(box.NativePath("from"));
+        to = Folder::Open(box.NativePath("to"));
+    }
+    void TearDown() override { SimulateLimits({}); }
+
+    Sandbox box;
+    Folder from;
+    Folder to;
+};
+
+TEST_F(KeepTest, FileKeepsOwnerGroupBitsAndUserAttributes) {
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "f", to, CopyMode::FailIfExists, error)) << error;
+    EXPECT_EQ(Ownership(box.Path("to")),
+              QStringList{"/f 65534:65534 600 user.note=file note trusted.note=(none)"});
+}
+
+TEST_F(KeepTest, FolderCopyKeepsThemOnEveryEntryButOtherNamespaces) {
+    int error = 0;
+    ASSERT_TRUE(CopyFolder(from, "d", to, kAll, error)) << error;
+    EXPECT_EQ(Ownership(box.Path("to")),
+              (QStringList{"/d 65534:65534 750 user.note=folder note trusted.note=(none)",
+                           "/d/in 65534:65534 640 user.note= trusted.note=(none)",
+                           "/d/ln 65534:65534 777",
+                           "/d/sub 65534:65534 755 user.note=(none) trusted.note=(none)"}));
+}
+
+TEST_F(KeepTest, TargetThatRefusesThemStillTakesTheCopy) {
+    SimulateLimits({.noPermissionBits = true, .noOwners = true, .noUserAttributes = true});
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "f", to, CopyMode::FailIfExists, error)) << error;
+    ASSERT_TRUE(CopyFolder(from, "d", to, kAll, error)) << error;
+    // What the program made them with: root's, private.
+    EXPECT_EQ(Ownership(box.Path("to")),
+              (QStringList{"/d 0:0 700 user.note=(none) trusted.note=(none)",
+                           "/d/in 0:0 600 user.note=(none) trusted.note=(none)", "/d/ln 0:0 777",
+                           "/d/sub 0:0 700 user.note=(none) trusted.note=(none)",
+                           "/f 0:0 600 user.note=(none) trusted.note=(none)"}));
+    EXPECT_EQ(box.Describe("to"), (QStringList{"d/", "d/in=i@0", "d/ln->in@0", "d/sub/", "f=f@0"}));
 }
 
 }  // namespace
