@@ -1,6 +1,7 @@
 #include "FileOps.h"
 
 #include "CopyAttributes.h"
+#include "FileData.h"
 #include "FileIo.h"
 #include "MoveNoReplace.h"
 #include "TempName.h"
@@ -28,48 +29,6 @@ bool SameVersion(const struct stat& before, const struct stat& after) {
            before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;
 }
 
-bool CopyData(int in, int out, qint64 size, int& error) {
-    // The kernel copies without a trip through user space where it can.
-    qint64 left = size;
-    while (left > 0) {
-        const ssize_t done =
-            ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
-        if (done > 0) {
-            left -= done;
-            continue;
-        }
-        if (done == 0) {
-            break;  // the file got shorter; the version check afterwards notices it
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-            return Fail(error, errno);
-        }
-        break;  // not supported here: copy the rest by hand
-    }
-    if (left <= 0) {
-        return true;
-    }
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail(error, errno);
-        }
-        if (!WriteAll(out, QByteArrayView(buffer.data(), got), error)) {
-            return false;
-        }
-    }
-}
-
 // Writes a regular file's content, times and attributes to the new name `target` (which
 // must not exist) in `to`.
 bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
@@ -92,7 +51,7 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
     if (!out.IsOpen()) {
         return Fail(error, errno);
     }
-    bool ok = CopyData(in.Get(), out.Get(), before.st_size, error);
+    bool ok = CopyFileData(in.Get(), out.Get(), before, error);
     struct stat after;
     if (ok && ::fstat(in.Get(), &after) != 0) {
         ok = Fail(error, errno);

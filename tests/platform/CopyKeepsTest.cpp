@@ -1,11 +1,12 @@
 // Copies onto file systems that lack some calls (simulated), and what a copy keeps besides
-// content and times: owner and group (as root), `user.` extended attributes.
+// content and times: owner and group (as root), `user.` extended attributes, holes.
 #include "platform/FileOps.h"
 #include "platform/FileSystemAbilities.h"
 #include "platform/Folder.h"
 #include "platform/SafeWrite.h"
 #include "platform/Trash.h"
 
+#include "Faults.h"
 #include "OtherUser.h"
 #include "Sandbox.h"
 #include "TestEnvironment.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -25,6 +27,7 @@ namespace {
 
 using test::Node;
 using test::Sandbox;
+using test::SmallFileSystem;
 
 constexpr auto kAll = [](const QByteArray&, const EntryStatus&) { return true; };
 
@@ -257,6 +260,80 @@ TEST_F(KeepTest, TargetThatRefusesThemStillTakesTheCopy) {
                            "/f 0:0 600 user.note=(none) trusted.note=(none)"}));
     EXPECT_EQ(box.Describe("to"), (QStringList{"d/", "d/in=i@0", "d/ln->in@0", "d/sub/", "f=f@0"}));
 }
+
+// ---- Holes ----
+
+constexpr off_t kMiB = 1 << 20;
+
+// Where a sparse file is made and where it is copied to.
+enum class Place { Sandbox, Tmpfs };
+
+struct SparseCase {
+    const char* name;
+    Place from;
+    Place to;
+    off_t size;
+    std::vector<off_t> dataAt;  // 4 KiB of data at each offset
+};
+KALVEX_NAMED_CASE(SparseCase)
+
+class SparseCopyTest : public testing::TestWithParam<SparseCase> {
+protected:
+    QString Root(Place place) const {
+        return place == Place::Sandbox ? box.Path("disk") : box.Path("tmpfs");
+    }
+
+    Sandbox box;
+};
+
+TEST_P(SparseCopyTest, HolesStayHolesAndTheContentIsTheSame) {
+    const SparseCase& row = GetParam();
+    box.Make("disk", {});
+    box.Make("tmpfs", {});
+    const SmallFileSystem tmpfs(box.Path("tmpfs"), 64 * kMiB);
+    if ((row.from == Place::Tmpfs || row.to == Place::Tmpfs) && !tmpfs.Mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    QDir().mkpath(Root(row.from) + "/from");
+    QDir().mkpath(Root(row.to) + "/to");
+    const QString source = Root(row.from) + "/from/image";
+    {
+        const int fd = ::open(QFile::encodeName(source).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        const QByteArray block(4096, 'd');
+        for (const off_t at : row.dataAt) {
+            ASSERT_EQ(::pwrite(fd, block.constData(), block.size(), at), block.size());
+        }
+        ASSERT_EQ(::ftruncate(fd, row.size), 0);
+        ::close(fd);
+    }
+    const struct stat made = StatusOf(source);
+    if (made.st_blocks * 512 >= made.st_size) {
+        GTEST_SKIP() << "this file system keeps no holes";
+    }
+    const Folder from = Folder::Open(QFile::encodeName(Root(row.from) + "/from"));
+    const Folder to = Folder::Open(QFile::encodeName(Root(row.to) + "/to"));
+    int error = 0;
+    ASSERT_TRUE(CopyEntry(from, "image", to, CopyMode::FailIfExists, error)) << error;
+    const QString copy = Root(row.to) + "/to/image";
+    const struct stat copied = StatusOf(copy);
+    EXPECT_EQ(copied.st_size, row.size);
+    // The data, and at most a few blocks more where the file system allocates in larger units.
+    EXPECT_LE(copied.st_blocks * 512, made.st_blocks * 512 + 64 * 1024)
+        << "the copy takes " << copied.st_blocks * 512 << " bytes";
+    EXPECT_TRUE(Content(copy) == Content(source));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SparseCopyTest,
+    testing::Values(
+        SparseCase{"hole_at_the_end", Place::Sandbox, Place::Sandbox, 32 * kMiB, {kMiB, 9 * kMiB}},
+        SparseCase{
+            "data_at_the_end", Place::Sandbox, Place::Sandbox, 32 * kMiB, {0, 32 * kMiB - 4096}},
+        SparseCase{"only_a_hole", Place::Sandbox, Place::Sandbox, 32 * kMiB, {}},
+        SparseCase{"on_tmpfs", Place::Tmpfs, Place::Tmpfs, 32 * kMiB, {3 * kMiB}},
+        SparseCase{"across_file_systems", Place::Tmpfs, Place::Sandbox, 32 * kMiB, {5, 17 * kMiB}}),
+    test::kCaseName);
 
 }  // namespace
 }  // namespace kalvex::platform
