@@ -12,19 +12,29 @@ namespace kalvex::platform {
 class Descriptor {
 public:
     explicit Descriptor(int fd) : m_fd(fd) {}
+    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.m_fd, -1));
+        }
+        return *this;
+    }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
+    ~Descriptor() { Reset(-1); }
     int Get() const { return m_fd; }
     bool IsOpen() const { return m_fd >= 0; }
     // Closes now, so that a write error that the file system reports only at close is seen.
     bool Close() { return ::close(std::exchange(m_fd, -1)) == 0; }
 
 private:
+    void Reset(int fd) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = fd;
+    }
+
     int m_fd;
 };
 

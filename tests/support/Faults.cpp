@@ -38,16 +38,23 @@ bool ImmutableFolder::SetFlag(bool on) const {
     return ok;
 }
 
-SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path) {
-    const QByteArray options = "size=" + QByteArray::number(bytes);
+SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes, const QByteArray& options)
+    : m_path(path) {
+    const QByteArray all =
+        "size=" + QByteArray::number(bytes) + (options.isEmpty() ? QByteArray() : ',' + options);
     m_mounted = ::mount("kalvex-test", QFile::encodeName(path).constData(), "tmpfs", 0,
-                        options.constData()) == 0;
+                        all.constData()) == 0;
 }
 
 SmallFileSystem::~SmallFileSystem() {
     if (m_mounted) {
         ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
     }
+}
+
+bool SmallFileSystem::MakeReadOnly() const {
+    return ::mount(nullptr, QFile::encodeName(m_path).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                   nullptr) == 0;
 }
 
 void SmallFileSystem::Fill() const {

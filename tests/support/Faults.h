@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace kalvex::test {
@@ -24,11 +25,12 @@ private:
 };
 
 // A small file system of its own (tmpfs with a size limit) mounted on a folder for the life
-// of the object, to run out of space for real. Mounted() is false where the machine does not
-// allow it (not root, no tmpfs); tests then skip.
+// of the object, to run out of space for real. `options` adds tmpfs mount options (such as
+// "mode=1777"). Mounted() is false where the machine does not allow it (not root, no tmpfs);
+// tests then skip.
 class SmallFileSystem {
 public:
-    SmallFileSystem(const QString& path, qint64 bytes);
+    SmallFileSystem(const QString& path, qint64 bytes, const QByteArray& options = {});
     ~SmallFileSystem();
     SmallFileSystem(const SmallFileSystem&) = delete;
     SmallFileSystem& operator=(const SmallFileSystem&) = delete;
@@ -36,6 +38,8 @@ public:
     bool Mounted() const { return m_mounted; }
     // Writes a filler file until the file system is full.
     void Fill() const;
+    // Mounts it again, read-only; false when that fails.
+    bool MakeReadOnly() const;
 
 private:
     QString m_path;

@@ -1,0 +1,192 @@
+// The trash at the top of a file system that other users share, and a file system that
+// cannot take a trash.
+#include "platform/Folder.h"
+#include "platform/Trash.h"
+
+#include "Faults.h"
+#include "OtherUser.h"
+#include "Sandbox.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalvex::platform {
+namespace {
+
+using test::Sandbox;
+using test::SmallFileSystem;
+
+QString HomeTrash() {
+    return test::PrivateHome::Path() + "/.local/share/Trash";
+}
+
+QByteArray Content(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// Every entry below `root`: folders with owner and permission bits, links with their target,
+// files with owner; info files as "(info)" with the Path they give.
+QStringList Tree(const QString& root) {
+    QStringList lines;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = path.mid(root.size() + 1);
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            lines << relative + " (gone)";
+        } else if (S_ISLNK(st.st_mode)) {
+            lines << relative + " -> " + QFile::symLinkTarget(path).mid(root.size() + 1);
+        } else if (S_ISDIR(st.st_mode)) {
+            lines
+                << QString("%1/ %2 %3").arg(relative).arg(st.st_uid).arg(st.st_mode & 07777, 0, 8);
+        } else if (path.endsWith(".trashinfo")) {
+            const QByteArray info = Content(path);
+            const qsizetype start = info.indexOf("Path=");
+            lines << relative + " " + info.mid(start, info.indexOf('\n', start) - start);
+        } else {
+            lines << QString("%1 %2").arg(relative).arg(st.st_uid);
+        }
+    }
+    lines.sort();
+    return lines;
+}
+
+// ---- A shared file system (mode 1777) where another user was first ----
+
+struct SharedTopCase {
+    const char* name;
+    const char* planted;  // shell commands the other user ran at the top beforehand
+    bool trashed;
+    QStringList after;  // the whole file system afterwards
+};
+KALVEX_NAMED_CASE(SharedTopCase)
+
+class SharedTopTest : public testing::TestWithParam<SharedTopCase> {
+protected:
+    Sandbox box;
+};
+
+TEST_P(SharedTopTest, OnlyTheUsersOwnFoldersTakeTheEntry) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a file system and to act as another user";
+    }
+    box.Make("shared", {});
+    const SmallFileSystem shared(box.Path("shared"), 4 << 20, "mode=1777");
+    if (!shared.Mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    const QString planted = test::RunAsOtherUser(box.Path("shared"), GetParam().planted);
+    ASSERT_TRUE(planted.isEmpty()) << planted.toStdString();
+    // The deleted file sits in a folder that only root may enter.
+    box.Make("shared", {{"private/"}, {"private/doc", "secret"}});
+    ::chmod(box.NativePath("shared/private").constData(), 0700);
+    const Folder folder = Folder::Open(box.NativePath("shared/private"));
+    int error = 0;
+    EXPECT_EQ(MoveToTrash(folder, "doc", error), GetParam().trashed) << error;
+    EXPECT_EQ(Tree(box.Path("shared")), GetParam().after);
+    EXPECT_TRUE(Tree(HomeTrash() + "/files").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SharedTopTest,
+    testing::Values(
+        SharedTopCase{"shared_trash_of_the_administrators_kind",
+                      "mkdir -m 1777 .Trash",
+                      true,
+                      {".Trash/ 65534 1777", ".Trash/0/ 0 700", ".Trash/0/files/ 0 700",
+                       ".Trash/0/files/doc 0", ".Trash/0/info/ 0 700",
+                       ".Trash/0/info/doc.trashinfo Path=private/doc", "private/ 0 700"}},
+        SharedTopCase{
+            "user_folder_in_the_shared_trash_is_a_link",
+            "mkdir theirs; mkdir -m 1777 .Trash; ln -s ../theirs .Trash/0",
+            true,
+            {".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
+             ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=private/doc",
+             ".Trash/ 65534 1777", ".Trash/0 -> theirs", "private/ 0 700", "theirs/ 65534 755"}},
+        SharedTopCase{"user_folder_in_the_shared_trash_is_someone_elses",
+                      "mkdir -m 1777 .Trash; mkdir -m 777 .Trash/0",
+                      true,
+                      {".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
+                       ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=private/doc",
+                       ".Trash/ 65534 1777", ".Trash/0/ 65534 777", "private/ 0 700"}},
+        SharedTopCase{"shared_trash_without_the_sticky_bit",
+                      "mkdir -m 777 .Trash",
+                      true,
+                      {".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
+                       ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=private/doc",
+                       ".Trash/ 65534 777", "private/ 0 700"}},
+        SharedTopCase{
+            "shared_trash_is_a_link",
+            "mkdir -m 1777 theirs; ln -s theirs .Trash",
+            true,
+            {".Trash -> theirs", ".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
+             ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=private/doc",
+             "private/ 0 700", "theirs/ 65534 1777"}},
+        SharedTopCase{
+            "own_trash_is_a_link",
+            "mkdir theirs; ln -s theirs .Trash-0",
+            false,
+            {".Trash-0 -> theirs", "private/ 0 700", "private/doc 0", "theirs/ 65534 755"}},
+        SharedTopCase{"own_trash_is_someone_elses",
+                      "mkdir -m 777 .Trash-0",
+                      false,
+                      {".Trash-0/ 65534 777", "private/ 0 700", "private/doc 0"}},
+        SharedTopCase{"both_planted",
+                      "mkdir -m 1777 theirs; mkdir -m 1777 .Trash; ln -s ../theirs .Trash/0; "
+                      "ln -s theirs .Trash-0",
+                      false,
+                      {".Trash-0 -> theirs", ".Trash/ 65534 1777", ".Trash/0 -> theirs",
+                       "private/ 0 700", "private/doc 0", "theirs/ 65534 1777"}}),
+    test::kCaseName);
+
+TEST(SharedTop, OwnTrashLeftOpenIsClosedBeforeUse) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a file system";
+    }
+    const Sandbox box;
+    box.Make("top", {});
+    const SmallFileSystem top(box.Path("top"), 4 << 20);
+    if (!top.Mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    box.Make("top", {{".Trash-0/"}, {"doc", "d"}});
+    ::chmod(box.NativePath("top/.Trash-0").constData(), 0755);
+    const Folder folder = Folder::Open(box.NativePath("top"));
+    int error = 0;
+    ASSERT_TRUE(MoveToTrash(folder, "doc", error)) << error;
+    EXPECT_EQ(Tree(box.Path("top")),
+              (QStringList{".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
+                           ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=doc"}));
+}
+
+TEST(SharedTop, FileSystemThatCannotTakeATrashKeepsTheEntry) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a file system";
+    }
+    const Sandbox box;
+    box.Make("top", {});
+    const SmallFileSystem top(box.Path("top"), 4 << 20);
+    if (!top.Mounted()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    box.Make("top", {{"doc", "d"}});
+    ASSERT_TRUE(top.MakeReadOnly());
+    const Folder folder = Folder::Open(box.NativePath("top"));
+    int error = 0;
+    EXPECT_FALSE(MoveToTrash(folder, "doc", error));
+    EXPECT_EQ(error, EROFS);
+    EXPECT_EQ(box.Describe("top"), QStringList{"doc=d@0"});
+}
+
+}  // namespace
+}  // namespace kalvex::platform
