@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -20,6 +21,11 @@ namespace kalvex::platform {
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr QByteArrayView kInfoSuffix = ".trashinfo";
+// The longest name most file systems take, where the file system does not say.
+constexpr long kDefaultNameMax = 255;
+// A shortened name keeps the extension of the original when it is no longer than this.
+constexpr qsizetype kLongestKeptExtension = 16;
 
 // A trash folder with its "files" and "info" folders open, and the Path its info files give
 // for the entry being trashed.
@@ -207,6 +213,42 @@ QByteArray TrashInfo(const QByteArray& path) {
     return "[Trash Info]\nPath=" + path.toPercentEncoding("/") + "\nDeletionDate=" + date + "\n";
 }
 
+// The first bytes of `name`, at most `limit` of them, not cutting a UTF-8 character.
+QByteArray CutName(const QByteArray& name, qsizetype limit) {
+    qsizetype end = std::min(limit, name.size());
+    // Continuation bytes (10xxxxxx) belong to the character before; 3 of them at most.
+    for (int i = 0; i < 3 && end > 0 && end < name.size() &&
+                    (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80;
+         ++i) {
+        --end;
+    }
+    return name.left(end);
+}
+
+// The entry's name in the trash for the `attempt`th try: its own name, with ".N" from the
+// second try on. A name too long for "<name>.trashinfo" to fit in `nameMax` bytes is cut to a
+// prefix of whole characters followed by "~N" and its extension, when it has a short one.
+QByteArray TrashName(const QByteArray& name, int attempt, long nameMax) {
+    const qsizetype limit = static_cast<qsizetype>(nameMax) - kInfoSuffix.size();
+    const QByteArray number = QByteArray::number(attempt);
+    const QByteArray counted = attempt == 1 ? name : name + '.' + number;
+    if (counted.size() <= limit) {
+        return counted;
+    }
+    const qsizetype dot = name.lastIndexOf('.');
+    const bool keepExtension = dot > 0 && name.size() - dot <= kLongestKeptExtension;
+    const QByteArray extension = keepExtension ? name.mid(dot) : QByteArray();
+    const QByteArray tail = '~' + number + extension;
+    return CutName(keepExtension ? name.left(dot) : name,
+                   std::max<qsizetype>(0, limit - tail.size())) +
+           tail;
+}
+
+long NameMax(int folder) {
+    const long max = ::fpathconf(folder, _PC_NAME_MAX);
+    return max > 0 ? max : kDefaultNameMax;
+}
+
 }  // namespace
 
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
@@ -219,10 +261,11 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
         return false;
     }
     const QByteArray info = TrashInfo(trash.infoPath);
+    const long nameMax = NameMax(trash.info.Get());
     // The info file is made first and exclusively: it reserves the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
-        const QByteArray trashName = attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
-        const QByteArray infoName = trashName + ".trashinfo";
+        const QByteArray trashName = TrashName(name, attempt, nameMax);
+        const QByteArray infoName = trashName + kInfoSuffix.toByteArray();
         const int fd = ::openat(trash.info.Get(), infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {

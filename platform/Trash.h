@@ -10,7 +10,8 @@ namespace kalvex::platform {
 // as the freedesktop.org trash standard lays it out: the home trash when the entry is
 // on the same file system, otherwise the trash at the top of the entry's own file system.
 // A trash at the top of a file system is taken only when it is the user's own (a link, or a
-// folder another user made, is never used).
+// folder another user made, is never used). A name too long for its info file's name is
+// shortened there; the info file keeps the original path.
 // Nothing is ever deleted for good: when no trash can take the entry, it stays where it is
 // and the call returns false with errno in `error`.
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);

@@ -1,5 +1,5 @@
-// The trash at the top of a file system that other users share, and a file system that
-// cannot take a trash.
+// The trash at the top of a file system that other users share, names too long for an info
+// file, and a file system that cannot take a trash.
 #include "platform/Folder.h"
 #include "platform/Trash.h"
 
@@ -186,6 +186,79 @@ TEST(SharedTop, FileSystemThatCannotTakeATrashKeepsTheEntry) {
     EXPECT_FALSE(MoveToTrash(folder, "doc", error));
     EXPECT_EQ(error, EROFS);
     EXPECT_EQ(box.Describe("top"), QStringList{"doc=d@0"});
+}
+
+// ---- Names too long for "<name>.trashinfo" ----
+
+struct LongNameCase {
+    const char* name;
+    QByteArray entry;
+    QByteArray inTrash;  // the expected name in the trash's files folder
+};
+KALVEX_NAMED_CASE(LongNameCase)
+
+QByteArray Repeated(const char* part, int times) {
+    return QByteArray(part).repeated(times);
+}
+
+class LongNameTest : public testing::TestWithParam<LongNameCase> {
+protected:
+    void SetUp() override { Sandbox::EmptyTrash(); }
+    void TearDown() override { Sandbox::EmptyTrash(); }
+};
+
+TEST_P(LongNameTest, TrashedUnderANameWhoseInfoFileFits) {
+    const LongNameCase& row = GetParam();
+    const Sandbox box;
+    box.Make("r", {});
+    const QString path = box.Path("r/") + QFile::decodeName(row.entry);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << row.entry.size();
+        file.write("content");
+    }
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    int error = 0;
+    ASSERT_TRUE(MoveToTrash(folder, row.entry, error)) << error;
+    EXPECT_TRUE(box.Describe("r").isEmpty());
+    EXPECT_EQ(QDir(HomeTrash() + "/files").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QFile::decodeName(row.inTrash)});
+    EXPECT_LE(row.inTrash.size() + 10, 255);
+    EXPECT_EQ(Content(HomeTrash() + "/files/" + QFile::decodeName(row.inTrash)),
+              QByteArray("content"));
+    const QByteArray info =
+        Content(HomeTrash() + "/info/" + QFile::decodeName(row.inTrash) + ".trashinfo");
+    EXPECT_TRUE(info.contains("\nPath=" + QFile::encodeName(path).toPercentEncoding("/") + "\n"))
+        << info.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LongNameTest,
+    testing::Values(
+        LongNameCase{"fits_exactly", Repeated("a", 245), Repeated("a", 245)},
+        LongNameCase{"one_byte_too_long", Repeated("a", 246), Repeated("a", 243) + "~1"},
+        LongNameCase{"longest_with_an_extension", Repeated("b", 251) + ".txt",
+                     Repeated("b", 239) + "~1.txt"},
+        LongNameCase{"long_extension_is_cut_too", "x." + Repeated("e", 253),
+                     "x." + Repeated("e", 241) + "~1"},
+        // Two-byte characters: the cut falls between two of them, never inside one.
+        LongNameCase{"utf8", Repeated("\xc3\xa9", 127) + "x", Repeated("\xc3\xa9", 121) + "~1"}),
+    test::kCaseName);
+
+TEST(LongName, SameLongNameTwiceGetsTwoPlaces) {
+    Sandbox::EmptyTrash();
+    const Sandbox box;
+    const QString name(250, 'z');
+    box.Make("r", {});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    for (const QByteArray content : {"first", "second"}) {
+        box.Make("r", {{name, content}});
+        int error = 0;
+        ASSERT_TRUE(MoveToTrash(folder, QFile::encodeName(name), error)) << error;
+    }
+    EXPECT_EQ(Sandbox::TrashContent(),
+              (QStringList{QString(243, 'z') + "~1=first@0", QString(243, 'z') + "~2=second@0"}));
+    Sandbox::EmptyTrash();
 }
 
 }  // namespace
