@@ -230,7 +230,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         if (platform::IsTempName(entry.name)) {
             // Left behind by a run that ended in the middle of a copy.
             int error = 0;
-            platform::RemoveLeftover(source, entry.name, error);
+            platform::TrashLeftover(source, entry.name, error);
             continue;
         }
         if (entry.source.kind == EntryKind::Folder) {

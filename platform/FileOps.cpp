@@ -319,16 +319,6 @@ bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, Cop
     return committed;
 }
 
-bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
-    if (!IsTempName(name)) {
-        return Fail(error, EINVAL);
-    }
-    if (parent.Status(name).kind == EntryKind::Folder) {
-        return RemoveTree(parent, name) || Fail(error, errno);
-    }
-    return ::unlinkat(parent.Descriptor(), name.constData(), 0) == 0 || Fail(error, errno);
-}
-
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
                 const CopyFilter& filter, int& error) {
     Folder source = from.OpenChild(name);

@@ -34,8 +34,4 @@ using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus&
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
                 const CopyFilter& filter, int& error);
 
-// Removes a temporary file or folder that a safe write of this program left behind; it is
-// never a user's entry, so it does not go to the trash.
-bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error);
-
 }  // namespace kalvex::platform

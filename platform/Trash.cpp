@@ -3,6 +3,7 @@
 #include "FileIo.h"
 #include "FileSystemAbilities.h"
 #include "MoveNoReplace.h"
+#include "TempName.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -291,6 +292,13 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
         }
     }
     return Fail(error, EEXIST);
+}
+
+bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error) {
+    if (!IsTempName(name)) {
+        return Fail(error, EINVAL);
+    }
+    return MoveToTrash(parent, name, error);
 }
 
 }  // namespace kalvex::platform

@@ -16,4 +16,9 @@ namespace kalvex::platform {
 // and the call returns false with errno in `error`.
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);
 
+// Moves a temporary file or folder that an interrupted write of this program left behind into
+// the trash, as MoveToTrash does. It is never removed for good: a user's entry may only look
+// like one. Fails (EINVAL) for a name that is not a temporary name.
+bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error);
+
 }  // namespace kalvex::platform

@@ -1,6 +1,7 @@
 // The trash at the top of a file system that other users share, names too long for an info
-// file, and a file system that cannot take a trash.
+// file, a file system that cannot take a trash, and the leftovers of interrupted writes.
 #include "platform/Folder.h"
+#include "platform/TempName.h"
 #include "platform/Trash.h"
 
 #include "Faults.h"
@@ -259,6 +260,36 @@ TEST(LongName, SameLongNameTwiceGetsTwoPlaces) {
     EXPECT_EQ(Sandbox::TrashContent(),
               (QStringList{QString(243, 'z') + "~1=first@0", QString(243, 'z') + "~2=second@0"}));
     Sandbox::EmptyTrash();
+}
+
+// ---- Leftovers of interrupted writes ----
+
+class LeftoverTest : public testing::Test {
+protected:
+    void SetUp() override { Sandbox::EmptyTrash(); }
+    void TearDown() override { Sandbox::EmptyTrash(); }
+};
+
+TEST_F(LeftoverTest, GoesToTheTrashWithItsContent) {
+    const Sandbox box;
+    const QByteArray folderName = NewTempName();
+    const QByteArray fileName = NewTempName();
+    box.Make("r", {{QFile::decodeName(folderName) + "/"},
+                   {QFile::decodeName(folderName) + "/document", "kept", 4},
+                   {QFile::decodeName(fileName), "half", 6},
+                   {"report.tmp", "r"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    int error = 0;
+    EXPECT_TRUE(TrashLeftover(folder, folderName, error)) << error;
+    EXPECT_TRUE(TrashLeftover(folder, fileName, error)) << error;
+    EXPECT_FALSE(TrashLeftover(folder, "report.tmp", error));
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_EQ(box.Describe("r"), QStringList{"report.tmp=r@0"});
+    QStringList expected{QFile::decodeName(folderName) + "/",
+                         QFile::decodeName(folderName) + "/document=kept@4",
+                         QFile::decodeName(fileName) + "=half@6"};
+    expected.sort();
+    EXPECT_EQ(Sandbox::TrashContent(), expected);
 }
 
 }  // namespace
