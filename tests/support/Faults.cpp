@@ -58,7 +58,11 @@ bool SmallFileSystem::MakeReadOnly() const {
 }
 
 void SmallFileSystem::Fill() const {
-    const int fd = ::open(QFile::encodeName(m_path + "/filler").constData(),
+    FillUp(m_path);
+}
+
+void FillUp(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder + "/filler").constData(),
                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::vector<char> block(4096, 'f');
     while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {

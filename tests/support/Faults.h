@@ -46,4 +46,7 @@ private:
     bool m_mounted = false;
 };
 
+// Writes a file named "filler" into `folder` until its file system is full.
+void FillUp(const QString& folder);
+
 }  // namespace kalvex::test
