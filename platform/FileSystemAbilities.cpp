@@ -49,21 +49,21 @@ bool Simulated(SimulatedBit limit, int error) {
 
 }  // namespace
 
-bool KnownToLack(int folder, Ability ability) {
-    if ((g_anyLack.load(std::memory_order_acquire) & Bit(ability)) == 0) {
-        return false;
+unsigned KnownLacks(int folder) {
+    if (g_anyLack.load(std::memory_order_acquire) == 0) {
+        return 0;
     }
     struct stat st;
     if (::fstat(folder, &st) != 0) {
-        return false;
+        return 0;
     }
     const std::lock_guard<std::mutex> guard(g_lock);
     for (const auto& [device, lacks] : g_lacks) {
         if (device == st.st_dev) {
-            return (lacks & Bit(ability)) != 0;
+            return lacks;
         }
     }
-    return false;
+    return 0;
 }
 
 void NoteLack(int folder, Ability ability) {

@@ -15,9 +15,12 @@ enum class Ability : unsigned {
     HardLinks = 2,        // linkat
 };
 
-// True when the file system that holds the open folder `folder` is known to lack `ability`.
-// Costs nothing while no file system is known to lack it.
-bool KnownToLack(int folder, Ability ability);
+// What the file system that holds the open folder `folder` is known to lack, as a set of
+// Ability bits, in one look-up. Costs nothing while no file system is known to lack anything.
+unsigned KnownLacks(int folder);
+inline bool Lacks(unsigned known, Ability ability) {
+    return (known & static_cast<unsigned>(ability)) != 0;
+}
 void NoteLack(int folder, Ability ability);
 
 // The calls whose support differs between file systems. Each is the system call of the same

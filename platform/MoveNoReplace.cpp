@@ -25,8 +25,9 @@ bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QBy
                    Moving what, int& error) {
     // EINVAL can also mean a move that no rename can make (a folder into itself), so the lack
     // is noted only once a weaker way has made the move.
+    const unsigned known = KnownLacks(toDir);
     bool flagRefused = false;
-    if (!KnownToLack(toDir, Ability::ExclusiveRename)) {
+    if (!Lacks(known, Ability::ExclusiveRename)) {
         if (RenameAt2(fromDir, fromName.constData(), toDir, toName.constData(), RENAME_NOREPLACE) ==
             0) {
             return true;
@@ -37,7 +38,7 @@ bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QBy
         flagRefused = true;
     }
     bool moved = false;
-    if (what == Moving::NewFile && !KnownToLack(toDir, Ability::HardLinks)) {
+    if (what == Moving::NewFile && !Lacks(known, Ability::HardLinks)) {
         // A link fails when the name exists; the temporary name is then dropped.
         if (LinkAt(fromDir, fromName.constData(), toDir, toName.constData()) == 0) {
             ::unlinkat(fromDir, fromName.constData(), 0);
