@@ -19,7 +19,8 @@ namespace {
 constexpr QByteArrayView kUserNamespace = "user.";
 
 bool RunningAsRoot() {
-    return ::geteuid() == 0;
+    static const bool root = ::geteuid() == 0;  // asked once: the program never changes user
+    return root;
 }
 
 // The names of the extended attributes of `fd`, each ending in a zero byte; empty where the
