@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
-          qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3)
+          qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3
+          exfat-fuse exfatprogs)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {

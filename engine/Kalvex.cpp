@@ -153,9 +153,11 @@ bool TKalvex::RunProfile(int index) {
     const LogLocation log(m_frontend.ProjectFileName(), rootB.RealPath(),
                           SharesDirectoryA(index, rootA));
     // Where either side treats names that differ only in letter case as one name, so does
-    // the run, in both passes and in the log.
-    m_letterCase = rootA.FoldsLetterCase() || rootB.FoldsLetterCase() ? LetterCase::Ignored
-                                                                      : LetterCase::Exact;
+    // the run, in both passes and in the log. A preview writes nothing to find out.
+    const Folder::Probe probe = m_preview ? Folder::Probe::ReadOnly : Folder::Probe::MayWrite;
+    m_letterCase = rootA.FoldsLetterCase(probe) || rootB.FoldsLetterCase(probe)
+                       ? LetterCase::Ignored
+                       : LetterCase::Exact;
     // A root at the top of a file system (a stick, a disk) holds that file system's trash,
     // which is no entry of the user's.
     m_trashAtTop = rootA.IsFileSystemTop() || rootB.IsFileSystemTop();
@@ -310,7 +312,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
             // Left behind by a run that ended in the middle of a copy.
             if (!m_preview) {
                 int error = 0;
-                platform::RemoveLeftover(source, entry.name, error);
+                platform::TrashLeftover(source, entry.name, error);
             }
             continue;
         }

@@ -1,6 +1,10 @@
 #include "FileOps.h"
 
+#include "CopyAttributes.h"
+#include "FileData.h"
 #include "FileIo.h"
+#include "FileSystemAbilities.h"
+#include "MoveNoReplace.h"
 #include "TempName.h"
 #include "Trash.h"
 #include "WorkerPool.h"
@@ -27,50 +31,8 @@ bool SameVersion(const struct stat& before, const struct stat& after) {
            before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ino == after.st_ino;
 }
 
-bool CopyData(int in, int out, qint64 size, int& error) {
-    // The kernel copies without a trip through user space where it can.
-    qint64 left = size;
-    while (left > 0) {
-        const ssize_t done =
-            ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
-        if (done > 0) {
-            left -= done;
-            continue;
-        }
-        if (done == 0) {
-            break;  // the file got shorter; the version check afterwards notices it
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-            return Fail(error, errno);
-        }
-        break;  // not supported here: copy the rest by hand
-    }
-    if (left <= 0) {
-        return true;
-    }
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) {
-            return true;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Fail(error, errno);
-        }
-        if (!WriteAll(out, QByteArrayView(buffer.data(), got), error)) {
-            return false;
-        }
-    }
-}
-
-// Writes a regular file's content, permission bits and times to the new name `target`
-// (which must not exist) in `to`.
+// Writes a regular file's content, times and attributes to the new name `target` (which
+// must not exist) in `to`.
 bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
                    const QByteArray& target, int& error) {
     // O_NONBLOCK: a name swapped for a pipe since it was listed must not hang the run.
@@ -91,7 +53,7 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
     if (!out.IsOpen()) {
         return Fail(error, errno);
     }
-    bool ok = CopyData(in.Get(), out.Get(), before.st_size, error);
+    bool ok = CopyFileData(in.Get(), out.Get(), before, error);
     struct stat after;
     if (ok && ::fstat(in.Get(), &after) != 0) {
         ok = Fail(error, errno);
@@ -99,9 +61,12 @@ bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
     if (ok && !SameVersion(before, after)) {
         ok = Fail(error, EAGAIN);
     }
+    if (ok) {
+        KeepAttributes(in.Get(), out.Get(), before.st_mode & kCopiedPermissions);
+    }
+    // The time is required: a copy without it would be copied again by the next run.
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (ok && (::fchmod(out.Get(), before.st_mode & kCopiedPermissions) != 0 ||
-               ::futimens(out.Get(), times) != 0)) {
+    if (ok && ::futimens(out.Get(), times) != 0) {
         ok = Fail(error, errno);
     }
     if (!out.Close() && ok) {
@@ -128,6 +93,7 @@ bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus
     if (::symlinkat(content.constData(), to.Descriptor(), target.constData()) != 0) {
         return Fail(error, errno);
     }
+    KeepLinkOwner(from.Descriptor(), name, to.Descriptor(), target);
     const struct timespec times[2] = {status.modified, status.modified};
     if (::utimensat(to.Descriptor(), target.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         error = errno;
@@ -152,26 +118,8 @@ bool WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatu
 // Renames `temp` to `name` within `folder` unless `name` exists.
 bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
                      bool isFolder, int& error) {
-    const int fd = folder.Descriptor();
-    if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return Fail(error, errno);
-    }
-    // File systems without the flag: a hard link fails when the name exists. A folder
-    // cannot be linked; a plain rename refuses to replace anything but an empty folder.
-    if (isFolder) {
-        if (::renameat(fd, temp.constData(), fd, name.constData()) != 0) {
-            return Fail(error, errno);
-        }
-        return true;
-    }
-    if (::linkat(fd, temp.constData(), fd, name.constData(), 0) != 0) {
-        return Fail(error, errno);
-    }
-    ::unlinkat(fd, temp.constData(), 0);
-    return true;
+    return MoveNoReplace(folder.Descriptor(), temp, folder.Descriptor(), name,
+                         isFolder ? Moving::Entry : Moving::NewFile, error);
 }
 
 // The status of a file or link that can be copied; false with errno in `error` otherwise.
@@ -377,9 +325,10 @@ void TreeCopy::PartDone(LevelCopy& level) {
     if (--level.unfinished != 0) {
         return;
     }
+    KeepAttributes(level.source.Descriptor(), level.target.Descriptor(),
+                   level.permissions & kCopiedPermissions);
     const struct timespec times[2] = {level.modified, level.modified};
-    if (::fchmod(level.target.Descriptor(), level.permissions & kCopiedPermissions) != 0 ||
-        ::futimens(level.target.Descriptor(), times) != 0) {
+    if (::futimens(level.target.Descriptor(), times) != 0) {
         Note(errno);
     }
 }
@@ -430,18 +379,21 @@ bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& 
         return Fail(error, EAGAIN);
     }
     const int fd = to.Descriptor();
-    if (::renameat2(fd, temp.constData(), fd, name.constData(), RENAME_EXCHANGE) == 0) {
-        // The old version now stands under the temporary name.
-        int trashError = 0;
-        if (!MoveToTrashAs(to, temp, name, trashError)) {
-            ::unlinkat(fd, temp.constData(), 0);
+    if (!Lacks(KnownLacks(fd), Ability::ExchangeRename)) {
+        if (RenameAt2(fd, temp.constData(), fd, name.constData(), RENAME_EXCHANGE) == 0) {
+            // The old version now stands under the temporary name.
+            int trashError = 0;
+            if (!MoveToTrashAs(to, temp, name, trashError)) {
+                ::unlinkat(fd, temp.constData(), 0);
+            }
+            return true;
         }
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        error = errno;
-        ::unlinkat(fd, temp.constData(), 0);
-        return false;
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            error = errno;
+            ::unlinkat(fd, temp.constData(), 0);
+            return false;
+        }
+        NoteLack(fd, Ability::ExchangeRename);
     }
     // No exchange here: the trash takes a copy of the old version before the new one
     // replaces it, so the name never goes missing and both versions exist at every moment.
@@ -456,16 +408,6 @@ bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& 
         return false;
     }
     return true;
-}
-
-bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error) {
-    if (!IsTempName(name)) {
-        return Fail(error, EINVAL);
-    }
-    if (parent.Status(name).kind == EntryKind::Folder) {
-        return RemoveTree(parent, name) || Fail(error, errno);
-    }
-    return ::unlinkat(parent.Descriptor(), name.constData(), 0) == 0 || Fail(error, errno);
 }
 
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,

@@ -9,7 +9,7 @@
 namespace kalvex::platform {
 
 // Copies the regular file or link `name` of `from` into `to` under the same name, with its
-// permission bits and last-write time (a link as a link). The copy is written under a
+// time, holes and attributes (see KeepAttributes; a link as a link). The copy is written under a
 // temporary name and renamed into place, so the target holds either its old or its new
 // content at every moment. A file that changes while it is copied is not committed (EAGAIN).
 // Returns false with errno in `error`; nothing is left behind then.
@@ -30,7 +30,7 @@ bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& 
 using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus& status)>;
 
 // Copies the folder `name` of `from` with its whole content into `to` under the same name,
-// keeping last-write times and permission bits. The copy is built under a temporary name and
+// keeping times, holes and attributes (KeepAttributes). The copy is made under a temporary name and
 // renamed into place at the end, so the folder appears whole or not at all; it fails when the
 // name exists by then. Entries the filter refuses, devices, pipes, sockets, and files that
 // change while they are copied are left out. Returns false with errno in `error` when the
@@ -40,9 +40,5 @@ using CopyFilter = std::function<bool(const QByteArray& name, const EntryStatus&
 using StopRequest = std::function<bool()>;
 bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
                 const CopyFilter& filter, const StopRequest& stopRequested, int& error);
-
-// Removes a temporary file or folder that a safe write of this program left behind; it is
-// never a user's entry, so it does not go to the trash.
-bool RemoveLeftover(const Folder& parent, const QByteArray& name, int& error);
 
 }  // namespace kalvex::platform

@@ -1,6 +1,7 @@
 #include "Folder.h"
 
 #include "FileIo.h"
+#include "TempName.h"
 
 #include <QFile>
 #include <QString>
@@ -240,7 +241,7 @@ bool Folder::TryLock() const {
     return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
-bool Folder::FoldsLetterCase() const {
+bool Folder::FoldsLetterCase(Probe probe) const {
     // Asked with a name the folder holds: does it, its ASCII letter case swapped, lead to the
     // same entry? That also answers for case-folding folders of file systems that do not.
     std::optional<bool> folds;
@@ -283,6 +284,19 @@ bool Folder::FoldsLetterCase() const {
     }
     if (folds) {
         return *folds;
+    }
+    if (probe == Probe::MayWrite) {
+        // A name of lower-case letters and digits, looked up in upper case.
+        const QByteArray name = NewTempName();
+        const platform::Descriptor made(::openat(
+            m_fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (made.IsOpen()) {
+            struct stat st;
+            const bool found =
+                ::fstatat(m_fd, name.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            ::unlinkat(m_fd, name.constData(), 0);
+            return found;
+        }
     }
     // Nothing to ask with (an empty folder, say): the file systems known to fold.
     struct statfs fs;

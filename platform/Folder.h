@@ -95,8 +95,11 @@ public:
     bool TryLock() const;
 
     // True when the folder treats names that differ only in letter case as one name, as
-    // FAT, exFAT, most SMB shares and case-folding folders do.
-    bool FoldsLetterCase() const;
+    // FAT, exFAT, most SMB shares and case-folding folders do. A folder that holds no name to
+    // ask with is asked with a file of the program's own, made and removed, where `probe`
+    // allows it, else judged by its file system's type.
+    enum class Probe { ReadOnly, MayWrite };
+    bool FoldsLetterCase(Probe probe) const;
 
     // True when the folder is the top of its file system (a mount point, or "/"), where the
     // trash of that file system lives.

@@ -1,6 +1,7 @@
 #include "SafeWrite.h"
 
 #include "FileIo.h"
+#include "FileSystemAbilities.h"
 #include "TempName.h"
 
 #include <cerrno>
@@ -48,8 +49,9 @@ bool ReplaceIn(int dirFd, const QByteArray& name, const QByteArray& content, int
         return Fail(error, errno);
     }
     bool ok = WriteAll(fd, content, error);
-    if (ok && isFile && ::fchmod(fd, existing.st_mode & 07777) != 0) {
-        ok = Fail(error, errno);
+    if (ok && isFile) {
+        // Kept where the file system keeps them; FAT refuses bits it cannot store.
+        static_cast<void>(ChangeMode(fd, existing.st_mode & 07777));
     }
     if (ok && ::fsync(fd) != 0) {
         ok = Fail(error, errno);

@@ -1,13 +1,17 @@
 #include "Trash.h"
 
 #include "FileIo.h"
+#include "FileSystemAbilities.h"
+#include "MoveNoReplace.h"
+#include "TempName.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
-#include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,32 +21,70 @@ namespace kalvex::platform {
 
 namespace {
 
-// A trash folder with its "files" and "info" folders open.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr QByteArrayView kInfoSuffix = ".trashinfo";
+// The longest name most file systems take, where the file system does not say.
+constexpr long kDefaultNameMax = 255;
+// A shortened name keeps the extension of the original when it is no longer than this.
+constexpr qsizetype kLongestKeptExtension = 16;
+
+// A trash folder with its "files" and "info" folders open, and the Path its info files give
+// for the entry being trashed.
 struct TrashFolder {
-    Folder files;
-    Folder info;
-    QByteArray topDir;  // empty for the home trash, whose info holds absolute paths
+    Descriptor files{-1};
+    Descriptor info{-1};
+    QByteArray infoPath;
 };
 
-bool MakeFolder(const QByteArray& path) {
-    return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
+Descriptor Failed(int& error, int value) {
+    error = value;
+    return Descriptor(-1);
 }
 
-// Opens `path`/files and `path`/info, making them (and `path`) where they are missing.
-bool OpenTrashAt(const QByteArray& path, TrashFolder& trash, int& error) {
-    if (!MakeFolder(path) || !MakeFolder(path + "/files") || !MakeFolder(path + "/info")) {
-        return Fail(error, errno);
+// The folder `name` of `parent`, made (mode 0700) when missing, opened without following a
+// link: a link there fails.
+Descriptor OpenOrMakeFolder(int parent, const QByteArray& name, int& error) {
+    if (::mkdirat(parent, name.constData(), 0700) != 0 && errno != EEXIST) {
+        return Failed(error, errno);
     }
-    const Folder base = Folder::Open(path);
-    if (!base.IsOpen()) {
-        return Fail(error, base.Error());
+    Descriptor folder(::openat(parent, name.constData(), kFolderFlags));
+    if (!folder.IsOpen()) {
+        return Failed(error, errno);
     }
-    trash.files = base.OpenChild("files");
-    trash.info = base.OpenChild("info");
-    if (!trash.files.IsOpen() || !trash.info.IsOpen()) {
-        return Fail(error, trash.files.IsOpen() ? trash.info.Error() : trash.files.Error());
+    return folder;
+}
+
+// A folder of the trash at the top of a file system, where other users may have been before
+// us: a real folder (never a link), the user's own, and open to nobody else (mode 0700).
+Descriptor OpenOwnFolder(int parent, const QByteArray& name, int& error) {
+    Descriptor folder = OpenOrMakeFolder(parent, name, error);
+    if (!folder.IsOpen()) {
+        return folder;
     }
-    return true;
+    struct stat st;
+    if (::fstat(folder.Get(), &st) != 0) {
+        return Failed(error, errno);
+    }
+    if (st.st_uid != ::geteuid()) {
+        return Failed(error, EPERM);
+    }
+    if ((st.st_mode & 07777) != 0700) {
+        // A folder of ours left open is closed. Where the file system keeps no permission bits
+        // (exFAT, FAT: the mount gives every entry the same) there is nothing to close.
+        static_cast<void>(ChangeMode(folder.Get(), 0700));
+    }
+    return folder;
+}
+
+using OpenPart = Descriptor (*)(int parent, const QByteArray& name, int& error);
+
+bool OpenParts(int base, OpenPart open, TrashFolder& trash, int& error) {
+    trash.files = open(base, "files", error);
+    if (!trash.files.IsOpen()) {
+        return false;
+    }
+    trash.info = open(base, "info", error);
+    return trash.info.IsOpen();
 }
 
 QByteArray HomeTrashPath() {
@@ -59,85 +101,153 @@ QByteArray HomeTrashPath() {
 
 bool MakeParents(const QByteArray& path) {
     for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1)) {
-        if (!MakeFolder(path.left(slash))) {
+        if (::mkdir(path.left(slash).constData(), 0700) != 0 && errno != EEXIST) {
             return false;
         }
     }
     return true;
 }
 
-dev_t DeviceOf(const QByteArray& path, bool& ok) {
+// The home trash when it is on the file system `device`; `applies` tells whether it is.
+bool OpenHomeTrash(dev_t device, TrashFolder& trash, bool& applies, int& error) {
+    const QByteArray home = HomeTrashPath();
+    applies = false;
+    if (home.isEmpty() || !MakeParents(home)) {
+        return false;
+    }
     struct stat st;
-    ok = ::stat(path.constData(), &st) == 0;
-    return ok ? st.st_dev : 0;
+    const QByteArray homeParent = home.left(home.lastIndexOf('/'));
+    if (::stat(homeParent.constData(), &st) != 0 || st.st_dev != device) {
+        return false;
+    }
+    applies = true;
+    // The user's own folders: links on the way to them are the user's choice.
+    if (::mkdir(home.constData(), 0700) != 0 && errno != EEXIST) {
+        return Fail(error, errno);
+    }
+    const Descriptor base(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!base.IsOpen()) {
+        return Fail(error, errno);
+    }
+    return OpenParts(base.Get(), OpenOrMakeFolder, trash, error);
 }
 
-// The mount point that holds `realPath` (an absolute path without links).
-QByteArray TopDirectory(const QByteArray& realPath, dev_t device) {
-    QByteArray top = realPath;
-    while (top.size() > 1) {
-        const qsizetype slash = top.lastIndexOf('/', top.endsWith('/') ? top.size() - 2 : -1);
-        const QByteArray parent = slash <= 0 ? QByteArray("/") : top.left(slash);
-        bool ok = false;
-        if (DeviceOf(parent, ok) != device || !ok) {
+// The top folder of the file system that holds the open folder `folder` (whose status is
+// `st`), reached by going up one ".." at a time: never a path that a link could divert.
+// `depth` is the number of steps.
+Descriptor OpenTop(int folder, struct stat st, int& depth, int& error) {
+    depth = 0;
+    Descriptor current(::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    while (current.IsOpen()) {
+        Descriptor up(::openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat upSt;
+        if (!up.IsOpen() || ::fstat(up.Get(), &upSt) != 0) {
             break;
         }
-        top = parent;
+        if (upSt.st_dev != st.st_dev || upSt.st_ino == st.st_ino) {
+            return current;  // the parent is on another file system, or this is "/"
+        }
+        current = std::move(up);
+        st = upSt;
+        ++depth;
     }
-    if (top.size() > 1 && top.endsWith('/')) {
-        top.chop(1);
-    }
-    return top;
+    return Failed(error, errno);
 }
 
-// The trash of the file system mounted at `top`: $top/.Trash/$uid when the administrator
-// made a shared .Trash (a real folder with the sticky bit), else $top/.Trash-$uid.
-bool OpenTopTrash(const QByteArray& top, TrashFolder& trash, int& error) {
-    const QByteArray base = top == "/" ? QByteArray() : top;
-    const QByteArray uid = QByteArray::number(::getuid());
+// The last `depth` components of the folder path `folderPath` (which ends in '/'), followed
+// by `name`: the entry's path relative to the top of its file system. The whole path where
+// the folder's path does not have that many components.
+QByteArray PathBelowTop(const QByteArray& folderPath, int depth, const QByteArray& name) {
+    qsizetype start = folderPath.size() - 1;
+    for (int i = 0; i < depth && start > 0; ++i) {
+        start = folderPath.lastIndexOf('/', start - 1);
+    }
+    if (start < 0) {
+        return folderPath + name;
+    }
+    return folderPath.mid(start + 1) + name;
+}
+
+// The trash at the top of a file system, by the freedesktop.org rules: $top/.Trash/$uid when
+// $top/.Trash is a real folder with the sticky bit, else $top/.Trash-$uid. Every step is
+// opened from the one before, never through a link.
+bool OpenTopTrash(int top, TrashFolder& trash, int& error) {
+    const QByteArray uid = QByteArray::number(::geteuid());
+    const Descriptor shared(::openat(top, ".Trash", kFolderFlags));
     struct stat st;
-    const QByteArray shared = base + "/.Trash";
-    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+    if (shared.IsOpen() && ::fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX) != 0) {
         int sharedError = 0;
-        if (OpenTrashAt(shared + '/' + uid, trash, sharedError)) {
-            trash.topDir = top;
+        const Descriptor mine = OpenOwnFolder(shared.Get(), uid, sharedError);
+        if (mine.IsOpen() && OpenParts(mine.Get(), OpenOwnFolder, trash, sharedError)) {
             return true;
         }
     }
-    const QByteArray own = base + "/.Trash-" + uid;
-    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {
-        return Fail(error, errno);
-    }
-    if (::lstat(own.constData(), &st) != 0) {
-        return Fail(error, errno);
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-        return Fail(error, EPERM);  // not ours: never put files where others placed a link
-    }
-    if (!OpenTrashAt(own, trash, error)) {
-        return false;
-    }
-    trash.topDir = top;
-    return true;
+    const Descriptor own = OpenOwnFolder(top, ".Trash-" + uid, error);
+    return own.IsOpen() && OpenParts(own.Get(), OpenOwnFolder, trash, error);
 }
 
-bool FindTrash(dev_t device, const QByteArray& realPath, TrashFolder& trash, int& error) {
-    const QByteArray home = HomeTrashPath();
-    if (!home.isEmpty() && MakeParents(home)) {
-        bool ok = false;
-        const QByteArray homeParent = home.left(home.lastIndexOf('/'));
-        if (DeviceOf(homeParent, ok) == device && ok) {
-            return OpenTrashAt(home, trash, error);
-        }
+bool FindTrash(const Folder& parent, const QByteArray& name, TrashFolder& trash, int& error) {
+    struct stat st;
+    if (::fstat(parent.Descriptor(), &st) != 0) {
+        return Fail(error, errno);
     }
-    return OpenTopTrash(TopDirectory(realPath, device), trash, error);
+    bool inHome = false;
+    const bool opened = OpenHomeTrash(st.st_dev, trash, inHome, error);
+    if (inHome) {
+        trash.infoPath = parent.RealPath() + name;
+        return opened;
+    }
+    int depth = 0;
+    const Descriptor top = OpenTop(parent.Descriptor(), st, depth, error);
+    if (!top.IsOpen()) {
+        return false;
+    }
+    // Relative to the top, as the rules for a trash there ask, so that a drive mounted
+    // elsewhere later still knows where its entries came from.
+    trash.infoPath = PathBelowTop(parent.RealPath(), depth, name);
+    return OpenTopTrash(top.Get(), trash, error);
 }
 
 QByteArray TrashInfo(const QByteArray& path) {
     const QByteArray date =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1();
-    return "[Trash Info]\nPath=" + QUrl::toPercentEncoding(QString::fromLocal8Bit(path), "/") +
-           "\nDeletionDate=" + date + "\n";
+    return "[Trash Info]\nPath=" + path.toPercentEncoding("/") + "\nDeletionDate=" + date + "\n";
+}
+
+// The first bytes of `name`, at most `limit` of them, not cutting a UTF-8 character.
+QByteArray CutName(const QByteArray& name, qsizetype limit) {
+    qsizetype end = std::min(limit, name.size());
+    // Continuation bytes (10xxxxxx) belong to the character before; 3 of them at most.
+    for (int i = 0; i < 3 && end > 0 && end < name.size() &&
+                    (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80;
+         ++i) {
+        --end;
+    }
+    return name.left(end);
+}
+
+// The entry's name in the trash for the `attempt`th try: its own name, with ".N" from the
+// second try on. A name too long for "<name>.trashinfo" to fit in `nameMax` bytes is cut to a
+// prefix of whole characters followed by "~N" and its extension, when it has a short one.
+QByteArray TrashName(const QByteArray& name, int attempt, long nameMax) {
+    const qsizetype limit = static_cast<qsizetype>(nameMax) - kInfoSuffix.size();
+    const QByteArray number = QByteArray::number(attempt);
+    const QByteArray counted = attempt == 1 ? name : name + '.' + number;
+    if (counted.size() <= limit) {
+        return counted;
+    }
+    const qsizetype dot = name.lastIndexOf('.');
+    const bool keepExtension = dot > 0 && name.size() - dot <= kLongestKeptExtension;
+    const QByteArray extension = keepExtension ? name.mid(dot) : QByteArray();
+    const QByteArray tail = '~' + number + extension;
+    return CutName(keepExtension ? name.left(dot) : name,
+                   std::max<qsizetype>(0, limit - tail.size())) +
+           tail;
+}
+
+long NameMax(int folder) {
+    const long max = ::fpathconf(folder, _PC_NAME_MAX);
+    return max > 0 ? max : kDefaultNameMax;
 }
 
 }  // namespace
@@ -153,23 +263,16 @@ bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArra
         return Fail(error, errno);
     }
     TrashFolder trash;
-    if (!FindTrash(st.st_dev, parent.RealPath(), trash, error)) {
+    if (!FindTrash(parent, originalName, trash, error)) {
         return false;
     }
-    const QByteArray fullPath = parent.RealPath() + originalName;
-    QByteArray infoPath = fullPath;
-    if (!trash.topDir.isEmpty()) {
-        const QByteArray prefix = trash.topDir == "/" ? QByteArray("/") : trash.topDir + '/';
-        if (fullPath.startsWith(prefix)) {
-            infoPath = fullPath.mid(prefix.size());
-        }
-    }
+    const QByteArray info = TrashInfo(trash.infoPath);
+    const long nameMax = NameMax(trash.info.Get());
     // The info file is made first and exclusively: it reserves the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
-        const QByteArray trashName =
-            attempt == 1 ? originalName : originalName + '.' + QByteArray::number(attempt);
-        const QByteArray infoName = trashName + ".trashinfo";
-        const int fd = ::openat(trash.info.Descriptor(), infoName.constData(),
+        const QByteArray trashName = TrashName(originalName, attempt, nameMax);
+        const QByteArray infoName = trashName + kInfoSuffix.toByteArray();
+        const int fd = ::openat(trash.info.Get(), infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) {
@@ -177,36 +280,30 @@ bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArra
             }
             return Fail(error, errno);
         }
-        Descriptor info(fd);
+        Descriptor infoFile(fd);
         int writeError = 0;
-        if (!WriteAll(info.Get(), TrashInfo(infoPath), writeError) || !info.Close()) {
-            ::unlinkat(trash.info.Descriptor(), infoName.constData(), 0);
+        if (!WriteAll(infoFile.Get(), info, writeError) || !infoFile.Close()) {
+            ::unlinkat(trash.info.Get(), infoName.constData(), 0);
             return Fail(error, writeError != 0 ? writeError : errno);
         }
-        if (::renameat2(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
-                        trashName.constData(), RENAME_NOREPLACE) == 0) {
+        int moveError = 0;
+        if (MoveNoReplace(parent.Descriptor(), name, trash.files.Get(), trashName, Moving::Entry,
+                          moveError)) {
             return true;
         }
-        int renameError = errno;
-        if (renameError == EINVAL || renameError == ENOSYS) {
-            // No exclusive rename on this file system: look first, then rename.
-            struct stat existing;
-            if (::fstatat(trash.files.Descriptor(), trashName.constData(), &existing,
-                          AT_SYMLINK_NOFOLLOW) == 0) {
-                renameError = EEXIST;
-            } else if (::renameat(parent.Descriptor(), name.constData(), trash.files.Descriptor(),
-                                  trashName.constData()) == 0) {
-                return true;
-            } else {
-                renameError = errno;
-            }
-        }
-        ::unlinkat(trash.info.Descriptor(), infoName.constData(), 0);
-        if (renameError != EEXIST && renameError != ENOTEMPTY) {
-            return Fail(error, renameError);
+        ::unlinkat(trash.info.Get(), infoName.constData(), 0);
+        if (moveError != EEXIST && moveError != ENOTEMPTY) {
+            return Fail(error, moveError);
         }
     }
     return Fail(error, EEXIST);
+}
+
+bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error) {
+    if (!IsTempName(name)) {
+        return Fail(error, EINVAL);
+    }
+    return MoveToTrash(parent, name, error);
 }
 
 }  // namespace kalvex::platform

@@ -9,6 +9,9 @@ namespace kalvex::platform {
 // Moves the entry `name` of `parent` (a file, a link or a whole folder) into the user's trash
 // as the freedesktop.org trash standard lays it out: the home trash when the entry is
 // on the same file system, otherwise the trash at the top of the entry's own file system.
+// A trash at the top of a file system is taken only when it is the user's own (a link, or a
+// folder another user made, is never used). A name too long for its info file's name is
+// shortened there; the info file keeps the original path.
 // Nothing is ever deleted for good: when no trash can take the entry, it stays where it is
 // and the call returns false with errno in `error`.
 bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);
@@ -17,5 +20,10 @@ bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);
 // same folder: the trash records it, and would restore it, under its original name.
 bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName,
                    int& error);
+
+// Moves a temporary file or folder that an interrupted write of this program left behind into
+// the trash, as MoveToTrash does. It is never removed for good: a user's entry may only look
+// like one. Fails (EINVAL) for a name that is not a temporary name.
+bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error);
 
 }  // namespace kalvex::platform

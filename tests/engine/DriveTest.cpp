@@ -2,7 +2,7 @@
 // bits, keeps times to 10 ms, and has neither hard links nor exclusive or exchanging renames.
 #include "SyncFixture.h"
 
-#include "Faults.h"
+#include "ExfatStick.h"
 
 #include <QDir>
 
@@ -15,7 +15,8 @@ namespace {
 class DriveTest : public SyncFixture {
 protected:
     void SetUp() override {
-        stick = std::make_unique<ExfatStick>(box.Path("B"));
+        stick = std::make_unique<ExfatStick>(box.Path("B"), 64);
+        ASSERT_FALSE(stick->Broken()) << stick->Reason().toStdString();
         if (!stick->Mounted()) {
             GTEST_SKIP() << "no exFAT stick on this machine: " << stick->Reason().toStdString();
         }
@@ -115,7 +116,7 @@ TEST_F(DriveTest, TwoNamesThatFoldToOneAreBothLeftAlone) {
 
 TEST_F(DriveTest, DirectoryAOnTheStickKeepsItsLogThere) {
     box.Make("C", {{"c.txt", "c", 0}, {"sub/"}, {"sub/s.txt", "s", 2}});
-    box.Make("B", {{"b.txt", "b", 4}});
+    box.Make("B", {{"b.txt", "b", 4}, {"kvx_proj.log", ""}});
     frontend.profiles = {Profile{true, "Stick", box.Path("B"), box.Path("C")}};
     EXPECT_EQ(Run().size(), 3);
     EXPECT_TRUE(QFile::exists(box.Path("B/kvx_proj.log")));

@@ -169,19 +169,24 @@ TEST_F(SafetyTest, LinksAreNeverFollowed) {
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"out->" + box.Path("outside") + "@0"});
 }
 
-TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndAreRemoved) {
+// They may be a user's entries that only look like leftovers: never removed for good.
+TEST_F(SafetyTest, LeftoversOfSafeWritesAreNeverTakenAndGoToTheTrash) {
     box.Make("A", {{".kvx~0123456789abcdef.tmp", "half"},
                    {".kvx~fedcba9876543210.tmp/"},
                    {".kvx~fedcba9876543210.tmp/part", "p"},
                    {"d/"},
                    {"d/.kvx~00000000000000aa.tmp", "half"}});
-    box.Make("B", {{"d/"}});
+    box.Make("B", {{"d/"}, {".kvx~00000000000000bb.tmp", "on b"}});
     WriteLog({});
     RunToEnd(frontend);
     EXPECT_EQ(SideA(), QStringList{"d/"});
     EXPECT_EQ(SideB(), QStringList{"d/"});
     EXPECT_EQ(frontend.rows, (QStringList{Header("Test", 3), "Done."}));
     EXPECT_TRUE(frontend.messages.isEmpty());
+    EXPECT_EQ(Sandbox::TrashContent(),
+              (QStringList{".kvx~00000000000000aa.tmp=half@0", ".kvx~00000000000000bb.tmp=on b@0",
+                           ".kvx~0123456789abcdef.tmp=half@0", ".kvx~fedcba9876543210.tmp/",
+                           ".kvx~fedcba9876543210.tmp/part=p@0"}));
 }
 
 TEST_F(SafetyTest, EmptySideWithAListingLogAsksBeforeDeletingTheOtherSide) {

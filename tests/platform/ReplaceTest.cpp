@@ -1,6 +1,7 @@
 // Replacing a file keeps the version it replaces in the trash and never replaces a version
 // other than the one listed; a folder copy stops when asked to.
 #include "platform/FileOps.h"
+#include "platform/FileSystemAbilities.h"
 #include "platform/Folder.h"
 
 #include "Sandbox.h"
@@ -55,6 +56,7 @@ class ReplaceTest : public testing::TestWithParam<ReplaceCase> {
 protected:
     void SetUp() override {
         Sandbox::EmptyTrash();
+        SimulateLimits({});  // forgets file systems found without an exchange before
         g_noExchange = !GetParam().exchange;
         box.Make("from", {{"f.txt", "new content", 40}});
         box.Make("to", {{"f.txt", "old", 0}});
@@ -133,6 +135,7 @@ class ChangedTargetTest : public testing::TestWithParam<std::tuple<ReplaceCase, 
 protected:
     void SetUp() override {
         Sandbox::EmptyTrash();
+        SimulateLimits({});
         g_noExchange = !std::get<0>(GetParam()).exchange;
     }
     void TearDown() override {

@@ -1,7 +1,6 @@
 #include "Faults.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <cerrno>
 #include <vector>
@@ -56,10 +55,12 @@ ReadOnlyMount::~ReadOnlyMount() {
     }
 }
 
-SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes) : m_path(path) {
-    const QByteArray options = "size=" + QByteArray::number(bytes);
+SmallFileSystem::SmallFileSystem(const QString& path, qint64 bytes, const QByteArray& options)
+    : m_path(path) {
+    const QByteArray all =
+        "size=" + QByteArray::number(bytes) + (options.isEmpty() ? QByteArray() : ',' + options);
     m_mounted = ::mount("kalvex-test", QFile::encodeName(path).constData(), "tmpfs", 0,
-                        options.constData()) == 0;
+                        all.constData()) == 0;
 }
 
 SmallFileSystem::~SmallFileSystem() {
@@ -68,8 +69,17 @@ SmallFileSystem::~SmallFileSystem() {
     }
 }
 
+bool SmallFileSystem::MakeReadOnly() const {
+    return ::mount(nullptr, QFile::encodeName(m_path).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                   nullptr) == 0;
+}
+
 void SmallFileSystem::Fill() const {
-    const int fd = ::open(QFile::encodeName(m_path + "/filler").constData(),
+    FillUp(m_path);
+}
+
+void FillUp(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder + "/filler").constData(),
                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const std::vector<char> block(4096, 'f');
     while (fd >= 0 && ::write(fd, block.data(), block.size()) > 0) {
@@ -78,25 +88,6 @@ void SmallFileSystem::Fill() const {
     while (fd >= 0 && ::write(fd, block.data(), 1) > 0) {
     }
     ::close(fd);
-}
-
-ExfatStick::ExfatStick(const QString& path) : m_path(path) {
-    QProcess script;
-    script.start(QStringLiteral(KALVEX_EXFAT_STICK), {QStringLiteral("up"), path});
-    script.waitForFinished(120000);
-    m_mounted = script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
-    if (!m_mounted) {
-        m_reason = QString::fromLocal8Bit(script.readAllStandardError()).trimmed();
-        if (m_reason.isEmpty()) {
-            m_reason = QStringLiteral("exfat-stick.sh exited with %1").arg(script.exitCode());
-        }
-    }
-}
-
-ExfatStick::~ExfatStick() {
-    if (m_mounted) {
-        QProcess::execute(QStringLiteral(KALVEX_EXFAT_STICK), {QStringLiteral("down"), m_path});
-    }
 }
 
 }  // namespace kalvex::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace kalvex::test {
@@ -44,11 +45,12 @@ private:
 };
 
 // A small file system of its own (tmpfs with a size limit) mounted on a folder for the life
-// of the object, to run out of space for real. Mounted() is false where the machine does not
-// allow it (not root, no tmpfs); tests then skip.
+// of the object, to run out of space for real. `options` adds tmpfs mount options (such as
+// "mode=1777"). Mounted() is false where the machine does not allow it (not root, no tmpfs);
+// tests then skip.
 class SmallFileSystem {
 public:
-    SmallFileSystem(const QString& path, qint64 bytes);
+    SmallFileSystem(const QString& path, qint64 bytes, const QByteArray& options = {});
     ~SmallFileSystem();
     SmallFileSystem(const SmallFileSystem&) = delete;
     SmallFileSystem& operator=(const SmallFileSystem&) = delete;
@@ -56,30 +58,15 @@ public:
     bool Mounted() const { return m_mounted; }
     // Writes a filler file until the file system is full.
     void Fill() const;
+    // Mounts it again, read-only; false when that fails.
+    bool MakeReadOnly() const;
 
 private:
     QString m_path;
     bool m_mounted = false;
 };
 
-// A USB stick on a folder for the life of the object: an exFAT file system in an image
-// file, mounted through FUSE (exfat-stick.sh beside this file). It folds letter case, keeps
-// no permission bits, and has neither hard links nor exclusive or exchanging renames.
-// Mounted() is false where the machine cannot mount one; Reason() then says why.
-class ExfatStick {
-public:
-    explicit ExfatStick(const QString& path);
-    ~ExfatStick();
-    ExfatStick(const ExfatStick&) = delete;
-    ExfatStick& operator=(const ExfatStick&) = delete;
-
-    bool Mounted() const { return m_mounted; }
-    const QString& Reason() const { return m_reason; }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-    QString m_reason;
-};
+// Writes a file named "filler" into `folder` until its file system is full.
+void FillUp(const QString& folder);
 
 }  // namespace kalvex::test
