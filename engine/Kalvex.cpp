@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QScopeGuard>
 
-#include <unistd.h>
-
 namespace kalvex {
 
 using platform::EntryKind;
@@ -166,8 +164,6 @@ bool TKalvex::RunProfile(int index) {
         return false;
     }
 
-    s.NewLog.Reserve(s.PrevLog.TextSize() + s.PrevLog.TextSize() / 8 + 4096);
-    s.NewLog.Add(log.partnerLine);
     m_unchangedLevels.clear();
     const auto forgetLevels = qScopeGuard([this] { m_unchangedLevels.clear(); });
     s.SourceRoot = s.RootA;
@@ -179,6 +175,9 @@ bool TKalvex::RunProfile(int index) {
     s.TargetRoot = s.RootA;
     s.SourceRoot = s.RootB;
     s.ReversePass = true;
+    if (!m_preview) {
+        s.NewLog.Begin(rootA, log.name, log.partnerLine);
+    }
     if (!ReconcileFolder(QByteArray(), rootB, rootA)) {
         return false;
     }
@@ -269,18 +268,16 @@ std::optional<TKalvex::EmptySide> TKalvex::FindEmptySide(const Folder& rootA,
 void TKalvex::WriteNewLog(const Folder& rootA, const LogLocation& log) {
     int error = 0;
     // What the log lists is on the disk before the log says so.
-    const bool written =
-        m_written.Flush(error) &&
-        platform::WriteFileAtomicallyIn(rootA, log.name, m_state.NewLog.Text(), error);
-    if (!written) {
+    if (!m_written.Flush(error) || !m_state.NewLog.Commit(error)) {
         // The old log no longer describes the folders: a later run must ask rather than
         // delete by it. A log that cannot be written is otherwise not reported.
-        ::unlinkat(rootA.Descriptor(), log.name.constData(), 0);
+        m_state.NewLog.Clear();
+        static_cast<void>(platform::RemoveOwnFile(rootA, log.name, error));
     }
     // Only one log may speak for the pair: an older one under its other name would, once
     // the profiles over this Directory A change, tell of deletions long past.
     if (IsLogFor(rootA, log.otherName, log.partnerLine)) {
-        ::unlinkat(rootA.Descriptor(), log.otherName.constData(), 0);
+        static_cast<void>(platform::RemoveOwnFile(rootA, log.otherName, error));
     }
 }
 

@@ -98,7 +98,6 @@ bool LogList::Index(int& error) {
     bool first = true;
     const bool read = m_file.ForEachLine(
         [this, &first](QByteArrayView line, qint64 offset) {
-            m_textSize = offset + line.size();
             if (std::exchange(first, false) && line.startsWith('\\')) {
                 m_partnerLine = line.toByteArray();
                 return;
@@ -143,7 +142,6 @@ void LogList::Clear() {
     m_file.Take({});
     m_lines = {};
     m_partnerLine.clear();
-    m_textSize = 0;
 }
 
 bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
@@ -154,9 +152,23 @@ bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
            start == partnerLine + "\r\n";
 }
 
+void LogBuilder::Begin(const platform::Folder& folder, const QByteArray& name,
+                       QByteArrayView partnerLine) {
+    m_writer.emplace(folder, name);
+    Add(partnerLine);
+}
+
 void LogBuilder::Add(QByteArrayView relativePath) {
-    m_text += relativePath;
-    m_text += "\r\n";
+    if (m_writer) {
+        m_writer->Append(relativePath);
+        m_writer->Append("\r\n");
+    }
+}
+
+bool LogBuilder::Commit(int& error) {
+    const bool committed = m_writer ? m_writer->Commit(error) : platform::Fail(error, EINVAL);
+    m_writer.reset();
+    return committed;
 }
 
 }  // namespace kalvex

@@ -4,12 +4,14 @@
 
 #include "platform/Folder.h"
 #include "platform/LineFile.h"
+#include "platform/SafeWrite.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kalvex {
@@ -57,7 +59,6 @@ public:
     void Parse(QByteArray text, LetterCase letterCase = LetterCase::Exact);
     bool Contains(QByteArrayView relativePath) const;
     qsizetype Count() const { return static_cast<qsizetype>(m_lines.size()); }
-    qint64 TextSize() const { return m_textSize; }
     // The first line when it names a partner, else empty.
     const QByteArray& PartnerLine() const { return m_partnerLine; }
     void Clear();
@@ -77,25 +78,29 @@ private:
     LetterCase m_letterCase = LetterCase::Exact;
     std::vector<Line> m_lines;  // in the order of their hashes
     QByteArray m_partnerLine;
-    qint64 m_textSize = 0;
 };
 
 // True when the file `name` of `folder` is a log that names the partner of `partnerLine`.
 bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
               const QByteArray& partnerLine);
 
-// The new log file, built line by line in the order of the second pass.
+// The new log file, written line by line in the order of the second pass to a temporary file
+// beside the old one, and put in its place only once the run has ended: the old log stays
+// as it was until then, and an aborted run leaves nothing of the new one.
 class LogBuilder {
 public:
-    // Room for about `bytes` of text: a new log is mostly as long as the previous one, and
-    // growing a large buffer step by step holds two copies at once.
-    void Reserve(qsizetype bytes) { m_text.reserve(bytes); }
+    // Starts the log `name` of `folder`, with the line that names its partner.
+    void Begin(const platform::Folder& folder, const QByteArray& name, QByteArrayView partnerLine);
+    // Adds a line; nothing before Begin (a preview writes no log).
     void Add(QByteArrayView relativePath);
-    const QByteArray& Text() const { return m_text; }
-    void Clear() { m_text = QByteArray(); }
+    // Puts the new log in place; false with errno in `error` when a write failed, or when
+    // it was never begun.
+    bool Commit(int& error);
+    // Drops what was written.
+    void Clear() { m_writer.reset(); }
 
 private:
-    QByteArray m_text;
+    std::optional<platform::AtomicFileWriter> m_writer;
 };
 
 }  // namespace kalvex

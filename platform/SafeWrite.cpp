@@ -27,48 +27,107 @@ QByteArray ResolveLink(const QByteArray& path) {
     return real ? QByteArray(real.get()) : path;
 }
 
-// Writes `content` under the name `name` of the folder `dirFd`; a link there is followed for
-// the checks or not, as the caller wants (the rename always replaces the name itself).
-bool ReplaceIn(int dirFd, const QByteArray& name, const QByteArray& content, int& error,
-               bool followLink) {
-    struct stat existing;
-    const int statFlags = followLink ? 0 : AT_SYMLINK_NOFOLLOW;
-    const bool exists = ::fstatat(dirFd, name.constData(), &existing, statFlags) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        return Fail(error, EISDIR);
-    }
-    const bool isFile = exists && S_ISREG(existing.st_mode);
-    if (isFile && (existing.st_mode & 0222) == 0) {
-        return Fail(error, EACCES);
-    }
+}  // namespace
 
-    const QByteArray temp = NewTempName();
-    const int fd = ::openat(dirFd, temp.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return Fail(error, errno);
+AtomicFileWriter::AtomicFileWriter(int folder, QByteArray name, Target target)
+    : m_folder(folder), m_name(std::move(name)), m_target(target), m_temp(NewTempName()) {
+    if (!Replaceable(m_error)) {
+        return;
     }
-    bool ok = WriteAll(fd, content, error);
-    if (ok && isFile) {
-        // Kept where the file system keeps them; FAT refuses bits it cannot store.
-        static_cast<void>(ChangeMode(fd, existing.st_mode & 07777));
+    m_file = Descriptor(::openat(m_folder, m_temp.constData(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    m_created = m_file.IsOpen();
+    if (!m_created) {
+        m_error = errno;
     }
-    if (ok && ::fsync(fd) != 0) {
-        ok = Fail(error, errno);
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = Fail(error, errno);
-    }
-    if (ok && ::renameat(dirFd, temp.constData(), dirFd, name.constData()) != 0) {
-        ok = Fail(error, errno);
-    }
-    if (!ok) {
-        ::unlinkat(dirFd, temp.constData(), 0);
-    }
-    return ok;
+    m_buffer.reserve(kBufferSize);
 }
 
-}  // namespace
+AtomicFileWriter::AtomicFileWriter(const Folder& folder, QByteArray name)
+    : AtomicFileWriter(folder.Descriptor(), std::move(name), Target::OwnFile) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (m_created && m_error != kCommitted) {
+        m_file = Descriptor(-1);
+        ::unlinkat(m_folder, m_temp.constData(), 0);
+    }
+}
+
+bool AtomicFileWriter::Replaceable(int& error) const {
+    // A link in place of the name is followed for the checks only when it names a document;
+    // the rename always replaces the name itself.
+    struct stat existing;
+    const int flags = m_target == Target::Document ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::fstatat(m_folder, m_name.constData(), &existing, flags) != 0) {
+        return true;
+    }
+    if (S_ISDIR(existing.st_mode)) {
+        return Fail(error, EISDIR);
+    }
+    if (S_ISREG(existing.st_mode) && (existing.st_mode & 0222) == 0) {
+        return Fail(error, EACCES);
+    }
+    return true;
+}
+
+void AtomicFileWriter::Append(QByteArrayView data) {
+    if (m_error != 0) {
+        return;
+    }
+    if (m_buffer.size() + data.size() > kBufferSize) {
+        WriteBuffer();
+    }
+    if (data.size() >= kBufferSize) {
+        if (m_error == 0) {
+            WriteAll(m_file.Get(), data, m_error);
+        }
+        return;
+    }
+    m_buffer.append(data);
+}
+
+void AtomicFileWriter::WriteBuffer() {
+    if (m_error == 0 && !m_buffer.isEmpty()) {
+        WriteAll(m_file.Get(), m_buffer, m_error);
+    }
+    m_buffer.clear();
+}
+
+bool AtomicFileWriter::Commit(int& error) {
+    WriteBuffer();
+    // The existing file's permission bits are taken over, where the file system keeps them.
+    struct stat existing;
+    const int flags = m_target == Target::Document ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (m_error == 0 && Replaceable(m_error) &&
+        ::fstatat(m_folder, m_name.constData(), &existing, flags) == 0 &&
+        S_ISREG(existing.st_mode)) {
+        static_cast<void>(ChangeMode(m_file.Get(), existing.st_mode & 07777));
+    }
+    if (m_error == 0 && ::fsync(m_file.Get()) != 0) {
+        m_error = errno;
+    }
+    if (m_file.IsOpen() && !m_file.Close() && m_error == 0) {
+        m_error = errno;
+    }
+    if (m_error == 0 &&
+        ::renameat(m_folder, m_temp.constData(), m_folder, m_name.constData()) != 0) {
+        m_error = errno;
+    }
+    if (m_error != 0) {
+        if (m_created) {
+            ::unlinkat(m_folder, m_temp.constData(), 0);
+        }
+        error = m_error;
+        m_error = kCommitted;
+        return false;
+    }
+    m_error = kCommitted;
+    return true;
+}
+
+bool RemoveOwnFile(const Folder& folder, const QByteArray& name, int& error) {
+    return ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 || Fail(error, errno);
+}
 
 bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int& error) {
     const QByteArray target = ResolveLink(path);
@@ -81,12 +140,17 @@ bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int&
     if (!folder.IsOpen()) {
         return Fail(error, folder.Error());
     }
-    return ReplaceIn(folder.Descriptor(), target.mid(slash + 1), content, error, true);
+    AtomicFileWriter writer(folder.Descriptor(), target.mid(slash + 1),
+                            AtomicFileWriter::Target::Document);
+    writer.Append(content);
+    return writer.Commit(error);
 }
 
 bool WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name, const QByteArray& content,
                            int& error) {
-    return ReplaceIn(folder.Descriptor(), name, content, error, false);
+    AtomicFileWriter writer(folder, name);
+    writer.Append(content);
+    return writer.Commit(error);
 }
 
 }  // namespace kalvex::platform

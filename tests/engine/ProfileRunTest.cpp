@@ -242,6 +242,7 @@ TEST_F(ProfileRunTest, AbortInTheSecondPassKeepsTheFirstPassAndTheOldLog) {
     EXPECT_EQ(SideB(), (QStringList{"a=a@0", "b1=1@0", "b2=2@0"}));
     EXPECT_EQ(SideA(), (QStringList{"a=a@0", "b1=1@0"}));
     EXPECT_EQ(RawLog(), QByteArray("old\r\n"));
+    EXPECT_TRUE(box.Leftovers().isEmpty()) << "the new log, half written";
 }
 
 TEST_F(ProfileRunTest, AbortIsNotNoticedBeforeAFolderOnlyBeforeAFile) {

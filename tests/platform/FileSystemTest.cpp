@@ -334,6 +334,31 @@ TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(QDir(box.Path("r")).entryList(QDir::Files | QDir::Hidden), QStringList{"doc.kvx"});
 }
 
+TEST(SafeWrite, WriterThatIsNotCommittedLeavesTheOldFileAndNothingElse) {
+    const Sandbox box;
+    box.Make("r", {{"kvx_a.log", "old"}});
+    const Folder folder = Folder::Open(box.NativePath("r"));
+    const QByteArray big((3 << 20) + 5, 'x');  // more than the writer holds at a time
+    {
+        AtomicFileWriter writer(folder, "kvx_a.log");
+        writer.Append(big);
+        writer.Append("tail");
+    }
+    EXPECT_EQ(box.Describe("r"), QStringList{"kvx_a.log=old@0"});
+
+    AtomicFileWriter writer(folder, "kvx_a.log");
+    for (int i = 0; i < 3; ++i) {
+        writer.Append(big);
+    }
+    writer.Append("tail");
+    int error = 0;
+    ASSERT_TRUE(writer.Commit(error)) << error;
+    QFile file(box.Path("r/kvx_a.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), big + big + big + "tail");
+    EXPECT_TRUE(box.Leftovers().isEmpty());
+}
+
 TEST(SafeWrite, ReadOnlyFileStaysAsItWas) {
     const Sandbox box;
     box.Make("r", {{"doc.kvx", "old"}});
