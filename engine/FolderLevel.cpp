@@ -1,5 +1,7 @@
 #include "FolderLevel.h"
 
+#include <limits>
+
 namespace kalvex {
 
 using platform::DirEntry;
@@ -11,13 +13,49 @@ SideState SideState::Of(const platform::EntryStatus& status) {
             platform::Version::Of(status)};
 }
 
-void FolderLevel::Swap() {
-    for (LevelEntry& entry : entries) {
-        std::swap(entry.source, entry.target);
-        if (!entry.targetName.isEmpty()) {
-            std::swap(entry.name, entry.targetName);
+std::optional<KeptLevel> KeptLevel::Keep(const FolderLevel& level) {
+    constexpr qsizetype kLongest = std::numeric_limits<std::uint8_t>::max();
+    KeptLevel kept;
+    kept.m_entries.reserve(level.entries.size());
+    for (const LevelEntry& entry : level.entries) {
+        if (entry.name.size() > kLongest || entry.targetName.size() > kLongest) {
+            return std::nullopt;
         }
+        kept.m_names += entry.name;
+        kept.m_names += entry.targetName;
+        kept.m_entries.push_back(
+            {entry.target.listed, static_cast<std::uint32_t>(kept.m_names.size()),
+             entry.source.packed, entry.target.packed, static_cast<std::uint8_t>(entry.name.size()),
+             static_cast<std::uint8_t>(entry.targetName.size()),
+             static_cast<std::uint8_t>(static_cast<unsigned>(entry.source.kind) |
+                                       static_cast<unsigned>(entry.target.kind) << 4),
+             static_cast<std::uint8_t>((entry.clash ? kClash : 0) |
+                                       (entry.copiedWhole ? kCopiedWhole : 0))});
     }
+    kept.m_names.squeeze();
+    return kept;
+}
+
+FolderLevel KeptLevel::Restore() const {
+    FolderLevel level;
+    level.entries.reserve(m_entries.size());
+    std::uint32_t begin = 0;
+    for (const Entry& entry : m_entries) {
+        const QByteArray nameA = m_names.sliced(begin, entry.nameSize);
+        const QByteArray nameB = m_names.sliced(begin + entry.nameSize, entry.targetNameSize);
+        begin = entry.namesEnd;
+        const auto kindA = static_cast<platform::EntryKind>(entry.kinds & 0x0f);
+        const auto kindB = static_cast<platform::EntryKind>(entry.kinds >> 4);
+        LevelEntry& restored = level.entries.emplace_back();
+        // B's name leads now; A's stays beside it where the two differ in letter case.
+        restored.name = nameB.isEmpty() ? nameA : nameB;
+        restored.targetName = nameB.isEmpty() ? QByteArray() : nameA;
+        restored.source = {kindB, entry.packedB, entry.versionB};
+        restored.target = {kindA, entry.packedA, platform::Version()};
+        restored.clash = (entry.flags & kClash) != 0;
+        restored.copiedWhole = (entry.flags & kCopiedWhole) != 0;
+    }
+    return level;
 }
 
 namespace {

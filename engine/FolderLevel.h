@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kalvex {
@@ -41,9 +43,37 @@ struct LevelEntry {
 struct FolderLevel {
     std::vector<LevelEntry> entries;
     bool complete = true;
+};
 
-    // The same level seen from the other side: source and target swapped.
-    void Swap();
+// A level as the first pass left it, kept until the second pass comes to it: 24 bytes an
+// entry and one buffer of names, as a large tree holds a million of them. Kept are both
+// sides' kinds and times, and the versions of side B, the second pass's source, which its
+// actions check. Side A's versions are not: after a first pass without a failure, every name
+// that both sides hold is in step, so the second pass writes to A only where A holds nothing.
+class KeptLevel {
+public:
+    // The level as the first pass saw it (source A, target B); nothing when a name is too
+    // long to be kept here, and the second pass reads the level again.
+    static std::optional<KeptLevel> Keep(const FolderLevel& level);
+    // The level as the second pass sees it: source B, target A.
+    FolderLevel Restore() const;
+
+private:
+    struct Entry {
+        platform::Version versionB;
+        std::uint32_t namesEnd;  // where the entry's names end in the buffer
+        platform::PackedTime packedA;
+        platform::PackedTime packedB;
+        std::uint8_t nameSize;        // A's name, or the only one
+        std::uint8_t targetNameSize;  // B's, where it differs in letter case; it follows
+        std::uint8_t kinds;           // A's kind in the low four bits, B's in the high
+        std::uint8_t flags;
+    };
+    static constexpr std::uint8_t kClash = 1;
+    static constexpr std::uint8_t kCopiedWhole = 2;
+
+    QByteArray m_names;
+    std::vector<Entry> m_entries;
 };
 
 // Reads a level: the names of `source` with their status, and what `target` holds under each

@@ -290,9 +290,8 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
     const auto planned =
         s.ReversePass ? m_unchangedLevels.find(levelPrefix) : m_unchangedLevels.end();
     if (planned != m_unchangedLevels.end()) {
-        level = std::move(planned->second);
+        level = planned->second.Restore();
         m_unchangedLevels.erase(planned);
-        level.Swap();
     } else if (int error = 0; !ReadLevel(source, target, m_letterCase, level, error)) {
         // What cannot be listed is not missing: nothing below it is touched on either side.
         s.EntryName = levelPrefix.isEmpty() ? s.SourceRoot : levelPrefix.chopped(1);
@@ -335,7 +334,9 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         ReconcileFile(levelPrefix, entry, source, target, uncertain);
     }
     if (!s.ReversePass && !uncertain && level.complete) {
-        m_unchangedLevels.emplace(levelPrefix, std::move(level));
+        if (std::optional<KeptLevel> kept = KeptLevel::Keep(level)) {
+            m_unchangedLevels.emplace(levelPrefix, std::move(*kept));
+        }
     }
     return true;
 }

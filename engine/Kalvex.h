@@ -84,7 +84,7 @@ private:
     EngineState m_state;
     // Levels that the first pass read, as its actions left them, by their prefix: the second
     // pass takes them from here instead of reading both sides again.
-    std::unordered_map<QByteArray, FolderLevel> m_unchangedLevels;
+    std::unordered_map<QByteArray, KeptLevel> m_unchangedLevels;
     platform::WrittenFileSystems m_written;  // flushed before the new log is written
     LetterCase m_letterCase = LetterCase::Exact;
     bool m_trashAtTop = false;  // a root is the top of its file system: its trash is left out
