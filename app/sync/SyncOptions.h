@@ -17,6 +17,8 @@ struct SyncOptions {
     bool allowEmptySide = false;  // answer Yes when one side is empty but the log lists entries
     std::optional<int> item;      // --item N: run only the profile at index N
     QString project;              // exactly as given
+
+    bool operator==(const SyncOptions&) const = default;
 };
 
 // Parses the arguments after the program name. Returns nothing, with a message in `error`,
