@@ -9,7 +9,8 @@ namespace kalvex {
 
 // What kalvex-sync was asked to do.
 struct SyncOptions {
-    enum class Command { Run, List, Help, Version };
+    // Preview: what a run would print now, changing nothing.
+    enum class Command { Run, Preview, List, Help, Version };
     enum class Answer { Ask, Yes, No };  // the answer to the missing-log question
 
     Command command = Command::Run;

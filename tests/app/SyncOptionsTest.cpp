@@ -82,6 +82,23 @@ INSTANTIATE_TEST_SUITE_P(
                [](SyncOptions& o) { o.item = -1; }),
         Parses("the_last_item_counts", {"--item=1", "--item", "3", "p.kvx"},
                [](SyncOptions& o) { o.item = 3; }),
+        Parses("dry_run", {"--dry-run", "p.kvx"},
+               [](SyncOptions& o) { o.command = Command::Preview; }),
+        Parses("short_dry_run_of_one_item", {"-n", "--item", "1", "p.kvx"},
+               [](SyncOptions& o) {
+                   o.command = Command::Preview;
+                   o.item = 1;
+               }),
+        Parses("dry_run_keeps_the_answers_of_the_command_line",
+               {"--yes", "--allow-empty-side", "p.kvx", "-n"},
+               [](SyncOptions& o) {
+                   o.command = Command::Preview;
+                   o.missingLogAnswer = Answer::Yes;
+                   o.allowEmptySide = true;
+               }),
+        Parses("after_two_dashes_a_short_option_is_a_project_name", {"--", "-n"},
+               [](SyncOptions& o) { o.project = QStringLiteral("-n"); }),
+        ParsesAlone("help_outranks_dry_run", {"-n", "--help"}, Command::Help),
         ParsesAlone("help_needs_no_project", {"--help"}, Command::Help),
         ParsesAlone("short_help", {"-h", "p.kvx"}, Command::Help),
         ParsesAlone("help_outranks_what_else_is_wrong", {"--yes", "--no", "--version", "--help"},
@@ -92,6 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refuses("two_projects", {"a.kvx", "b.kvx"}, "only one project file can be given"),
         Refuses("yes_and_no", {"--yes", "--no", "p.kvx"},
                 "--yes and --no cannot be given together"),
+        Refuses("list_and_dry_run", {"--list", "-n", "p.kvx"},
+                "--list and --dry-run cannot be given together"),
+        Refuses("dry_run_with_yes_and_no", {"--dry-run", "--yes", "--no", "p.kvx"},
+                "--yes and --no cannot be given together"),
+        Refuses("dry_run_without_a_project", {"-n"}, "no project file given"),
         Refuses("an_unknown_option", {"--bogus", "p.kvx"}, "unknown option \"--bogus\""),
         Refuses("an_unknown_short_option", {"-x", "p.kvx"}, "unknown option \"-x\""),
         Refuses("an_unknown_option_outranks_help", {"--help", "--bogus"},
