@@ -18,6 +18,7 @@ std::optional<int> ParseIndex(const QString& text) {
 std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QString& error) {
     SyncOptions options;
     bool listWanted = false;
+    bool previewWanted = false;
     bool helpWanted = false;
     bool versionWanted = false;
     bool yes = false;
@@ -32,6 +33,8 @@ std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QStrin
             optionsEnded = true;
         } else if (argument == u"--list") {
             listWanted = true;
+        } else if (argument == u"--dry-run" || argument == u"-n") {
+            previewWanted = true;
         } else if (argument == u"--yes") {
             yes = true;
         } else if (argument == u"--no") {
@@ -75,13 +78,21 @@ std::optional<SyncOptions> ParseSyncOptions(const QStringList& arguments, QStrin
         error = QStringLiteral("--yes and --no cannot be given together");
         return std::nullopt;
     }
+    if (listWanted && previewWanted) {
+        error = QStringLiteral("--list and --dry-run cannot be given together");
+        return std::nullopt;
+    }
     if (projects.size() != 1) {
         error = projects.isEmpty() ? QStringLiteral("no project file given")
                                    : QStringLiteral("only one project file can be given");
         return std::nullopt;
     }
     options.project = projects.front();
-    options.command = listWanted ? SyncOptions::Command::List : SyncOptions::Command::Run;
+    options.command = listWanted      ? SyncOptions::Command::List
+                      : previewWanted ? SyncOptions::Command::Preview
+                                      : SyncOptions::Command::Run;
+    // A preview asks nothing, but the answers are kept: --dry-run can be added to the
+    // command line of a scheduled run as it stands.
     options.missingLogAnswer =
         yes ? SyncOptions::Answer::Yes : (no ? SyncOptions::Answer::No : SyncOptions::Answer::Ask);
     return options;
@@ -105,6 +116,15 @@ QString SyncHelpText() {
         "              not; an N outside the list runs nothing\n"
         "  --list      print the profiles and run nothing: index, 1 or 0 for the check\n"
         "              box, name, Directory A, Directory B, separated by tabs\n"
+        "  -n, --dry-run\n"
+        "              show what a run would do now and change nothing: standard output\n"
+        "              gets the lines that the run would print, but nothing is copied,\n"
+        "              deleted or written (no log file either), and no lock is taken, so\n"
+        "              it may look at folders that another run is working on. It asks\n"
+        "              no question: without a previous log file it shows the copies, and\n"
+        "              for an empty side it shows what Yes would do and warns on standard\n"
+        "              error. --yes, --no and --allow-empty-side change nothing in it.\n"
+        "              What only a copy finds out, such as a full disk, is not foreseen\n"
         "  --yes       answer Yes when a profile has no previous log file: run it without\n"
         "              deleting anything\n"
         "  --no        answer No to that question: the profile does not run\n"
@@ -136,7 +156,9 @@ QString SyncHelpText() {
         "     No, an abort)\n"
         "  2  a usage error, or a project file that does not exist or cannot be read\n"
         "  3  every profile taken ran to its end, but an entry could not be copied or\n"
-        "     deleted, or another error was reported on standard error\n");
+        "     deleted, or another error was reported on standard error\n"
+        "A dry run exits as the run would now, except that it asks no question, so no\n"
+        "answer No makes it 1.\n");
 }
 
 }  // namespace kalvex

@@ -9,7 +9,8 @@ namespace kalvex {
 
 // What kalvex-sync was asked to do.
 struct SyncOptions {
-    enum class Command { Run, List, Help, Version };
+    // Preview: what a run would print now, changing nothing.
+    enum class Command { Run, Preview, List, Help, Version };
     enum class Answer { Ask, Yes, No };  // the answer to the missing-log question
 
     Command command = Command::Run;
@@ -17,6 +18,8 @@ struct SyncOptions {
     bool allowEmptySide = false;  // answer Yes when one side is empty but the log lists entries
     std::optional<int> item;      // --item N: run only the profile at index N
     QString project;              // exactly as given
+
+    bool operator==(const SyncOptions&) const = default;
 };
 
 // Parses the arguments after the program name. Returns nothing, with a message in `error`,

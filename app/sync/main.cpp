@@ -86,6 +86,7 @@ int main(int argc, char* argv[]) {
             return 0;
         case kalvex::SyncOptions::Command::List:
         case kalvex::SyncOptions::Command::Run:
+        case kalvex::SyncOptions::Command::Preview:
             break;
     }
 
@@ -112,8 +113,11 @@ int main(int argc, char* argv[]) {
 
     kalvex::TerminalFrontend frontend(profiles, *options);
     kalvex::platform::SignalRelay signals({SIGINT, SIGTERM});
+    const kalvex::RunMode mode = options->command == kalvex::SyncOptions::Command::Preview
+                                     ? kalvex::RunMode::Preview
+                                     : kalvex::RunMode::Synchronize;
     const QPointer<kalvex::TKalvex> worker =
-        new kalvex::TKalvex(frontend, !options->item.has_value());  // deletes itself
+        new kalvex::TKalvex(frontend, !options->item.has_value(), mode);  // deletes itself
     QObject::connect(&signals, &kalvex::platform::SignalRelay::Received, &app, [&frontend, worker] {
         frontend.RequestAbort();
         if (worker) {

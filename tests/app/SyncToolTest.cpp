@@ -3,6 +3,8 @@
 #include "Sandbox.h"
 #include "TestEnvironment.h"
 
+#include "platform/TempName.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -16,8 +18,10 @@
 #include <csignal>
 #include <optional>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,11 +35,14 @@ struct Result {
     QString err;
 };
 
+// `wrapper`: a command that starts the tool, such as setpriv with its options.
 Result RunTool(const QStringList& arguments, const QString& workingFolder = QString(),
-               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+               const QStringList& wrapper = {}) {
+    const QStringList command = wrapper + QStringList{QStringLiteral(KALVEX_SYNC_PATH)} + arguments;
     QProcess process;
-    process.setProgram(QStringLiteral(KALVEX_SYNC_PATH));
-    process.setArguments(arguments);
+    process.setProgram(command.front());
+    process.setArguments(command.mid(1));
     process.setWorkingDirectory(workingFolder);
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
@@ -76,12 +83,12 @@ protected:
 TEST_F(SyncToolTest, HelpCoversEveryOptionAndVersionNamesTheRelease) {
     const Result help = RunTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option :
-         {"--item N", "--list", "--yes", "--no", "--allow-empty-side", "--help", "--version"}) {
+    for (const char* option : {"--item N", "--list", "-n, --dry-run", "--yes", "--no",
+                               "--allow-empty-side", "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     }
     for (const char* status :
-         {"\n  0  every", "\n  1  a profile", "\n  2  a usage", "\n  3  every"}) {
+         {"\n  0  every", "\n  1  a profile", "\n  2  a usage", "\n  3  every", "\nA dry run"}) {
         EXPECT_TRUE(help.out.contains(QLatin1String(status))) << status;
     }
     const Result version = RunTool({"--version"});
@@ -359,6 +366,222 @@ TEST_F(SyncToolTest, ProfileThatDidNotRunToItsEndOutranksFailures) {
         RunTool({"--yes", Project({{"Fails", "A", "B", true}, {"Gone", "nowhere", "B", true}})});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.contains(QStringLiteral("Error!: Failed to copy: pipe\n")));
+}
+
+// Every path below the private home (both folders, the log, the project, the trash, the
+// settings) with its mode, size, modification and change times, and the bytes of every file.
+QStringList Everything() {
+    const QString home = PrivateHome::Path();
+    const auto describe = [&home](const QString& path) {
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            return path + QStringLiteral(" gone");
+        }
+        QString line = QStringLiteral("%1 %2 %3 m%4.%5 c%6.%7")
+                           .arg(path.mid(home.size()))
+                           .arg(st.st_mode, 0, 8)
+                           .arg(st.st_size)
+                           .arg(st.st_mtim.tv_sec)
+                           .arg(st.st_mtim.tv_nsec)
+                           .arg(st.st_ctim.tv_sec)
+                           .arg(st.st_ctim.tv_nsec);
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
+            line += u' ' + QString::fromLatin1(file.readAll().toHex());
+        }
+        return line;
+    };
+    QStringList lines{describe(home)};
+    QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        lines << describe(it.next());
+    }
+    lines.sort();
+    return lines;
+}
+
+// The messages of standard error that tell of an error.
+QStringList ErrorLines(const QString& err) {
+    QStringList lines = err.split(u'\n');
+    lines.removeIf([](const QString& line) { return !line.startsWith(u"Error!: "); });
+    return lines;
+}
+
+// Starts the tool without the capabilities that let root read any folder, so that a
+// folder's permission bits stop it as they stop any user.
+const QStringList kWithoutReadOverride = {"setpriv", "--bounding-set",
+                                          "-dac_override,-dac_read_search", "--"};
+
+bool Succeeds(const QStringList& command) {
+    QProcess process;
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(command.front(), command.mid(1));
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+struct DryRunCase {
+    const char* name;
+    std::vector<Node> a;  // kvx_p.log among them: the previous log file
+    std::vector<Node> b;
+    int exitCode = 0;            // of the dry run and of the run that follows
+    bool warns = false;          // one side is empty: the run would ask first
+    const char* shut = nullptr;  // a folder of A that the tool cannot list
+};
+KALVEX_NAMED_CASE(DryRunCase)
+
+class DryRunTest : public SyncToolTest, public testing::WithParamInterface<DryRunCase> {};
+
+TEST_P(DryRunTest, PrintsWhatTheRunThenDoesAndChangesNothing) {
+    const DryRunCase& c = GetParam();
+    box.Make("A", c.a);
+    box.Make("B", c.b);
+    QStringList wrapper;
+    if (c.shut) {
+        const QString folder = box.Path(QStringLiteral("A/") + c.shut);
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0), 0);
+        wrapper = kWithoutReadOverride;
+        if (!Succeeds(wrapper + QStringList{"true"}) ||
+            Succeeds(wrapper + QStringList{"ls", folder})) {
+            GTEST_SKIP() << "cannot start a process that folder permissions hold back";
+        }
+    }
+    const QString project = OneProfile();
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QStringList before = Everything();
+
+    // No answer is given in advance: a dry run asks nothing.
+    const Result preview = RunTool({"--dry-run", project}, QString(), environment, wrapper);
+    EXPECT_EQ(Everything(), before);
+    EXPECT_EQ(preview.exitCode, c.exitCode) << preview.err.toStdString();
+    QStringList messages = preview.err.split(u'\n', Qt::SkipEmptyParts);
+    if (c.warns) {
+        const QString warning = messages.isEmpty() ? QString() : messages.takeLast();
+        EXPECT_TRUE(warning.startsWith(
+            QStringLiteral("Warning: the folder %1/ is empty").arg(box.Path("B"))))
+            << preview.err.toStdString();
+    }
+
+    const Result run =
+        RunTool({"--yes", "--allow-empty-side", project}, QString(), environment, wrapper);
+    EXPECT_NE(Everything(), before) << "the run acts";
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+    EXPECT_EQ(preview.out, run.out);
+    EXPECT_GT(run.out.count(u'\n'), 2) << "a row between the header and Done.";
+    EXPECT_EQ(messages, ErrorLines(run.err)) << "nothing else on standard error";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, DryRunTest,
+    testing::Values(
+        DryRunCase{"new_newer_and_older_on_both_sides",
+                   {{"new_a", "a"},
+                    {"newer_a", "a2", 600},
+                    {"older_a", "a", 0},
+                    {"kvx_p.log", "newer_a\r\nolder_a\r\n"}},
+                   {{"new_b", "b"}, {"newer_a", "a1", 0}, {"older_a", "b2", 600}}},
+        DryRunCase{"deletions_on_both_sides",
+                   {{"kept", "k"},
+                    {"gone_from_b", "g"},
+                    {"kvx_p.log", "kept\r\ngone_from_b\r\ngone_from_a\r\n"}},
+                   {{"kept", "k"}, {"gone_from_a", "g"}}},
+        DryRunCase{"a_folder_new_on_each_side_is_not_walked_again",
+                   {{"da/"},
+                    {"da/sub/"},
+                    {"da/sub/x", "x"},
+                    {"both/"},
+                    {"both/n", "n"},
+                    {"kvx_p.log", "both\r\n"}},
+                   {{"db/"}, {"db/y", "y"}, {"both/"}}},
+        DryRunCase{"kind_conflict", {{"clash", "file"}, {"f", "f"}}, {{"clash/"}}, 3},
+        DryRunCase{"folder_that_cannot_be_listed",
+                   {{"shut/"}, {"shut/inside", "i"}, {"f", "f"}, {"kvx_p.log", "shut\r\n"}},
+                   {{"shut/"}},
+                   3,
+                   false,
+                   "shut"},
+        DryRunCase{"an_empty_side_shows_what_yes_would_do",
+                   {{"f1", "1"}, {"d/"}, {"d/f2", "2"}, {"kvx_p.log", "f1\r\nd\r\nd\\f2\r\n"}},
+                   {},
+                   0,
+                   true},
+        DryRunCase{"no_log_copies_and_deletes_nothing",
+                   {{"only_a", "a"}, {"both", "x"}},
+                   {{"only_b", "b"}, {"both", "x"}}},
+        DryRunCase{"a_leftover_of_a_copy_stays",
+                   {{QString::fromLatin1(platform::NewTempName()), "half"}, {"f", "f"}},
+                   {}}),
+    kCaseName);
+
+// A dry run can be added to the command line of a scheduled run as it stands.
+TEST_F(SyncToolTest, AnswersGivenInAdvanceChangeNothingInADryRun) {
+    box.Make("A", {{"a", "1"}});  // no log file
+    box.Make("C", {{"c", "2"}, {"kvx_p.log", "c\r\n"}});
+    box.Make("D", {});  // an empty side
+    const QString project = Project({{"NoLog", "A", "B", true}, {"Empty", "C", "D", true}});
+    const QString t = QStringLiteral("5 Mar 2024 10:20:30");
+    const QString out = QStringLiteral(
+                            "Synchronizing NoLog:\n  a\t%1\t>>\t-\n"
+                            "Synchronizing Empty:\n  c\t%1\tX-\t-\nDone.\n")
+                            .arg(t);
+    const QStringList before = Everything();
+    for (const QStringList& answers : std::vector<QStringList>{
+             {}, {"--yes"}, {"--no"}, {"--allow-empty-side"}, {"--no", "--allow-empty-side"}}) {
+        const Result result = RunTool(answers + QStringList{"-n", project});
+        EXPECT_EQ(result.exitCode, 0) << answers.join(u' ').toStdString();
+        EXPECT_EQ(result.out, out) << answers.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.startsWith(
+            QStringLiteral("Warning: the folder %1/ is empty").arg(box.Path("D"))))
+            << result.err.toStdString();
+        EXPECT_EQ(result.err.count(u'\n'), 1) << result.err.toStdString();
+    }
+    EXPECT_EQ(Everything(), before);
+}
+
+// Holds the lock that a run takes on a folder, for the life of the object.
+class HeldFolder {
+public:
+    explicit HeldFolder(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~HeldFolder() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    bool Lock() const { return m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0; }
+
+private:
+    const int m_fd;
+};
+
+TEST_F(SyncToolTest, DryRunLooksAtFoldersThatAnotherRunHolds) {
+    box.Make("A", {{"a", "1"}, {"kvx_p.log", ""}});
+    box.Make("B", {{"b", "2"}});
+    const QString project = OneProfile();
+    const HeldFolder heldA(box.Path("A"));
+    const HeldFolder heldB(box.Path("B"));
+    ASSERT_TRUE(heldA.Lock());
+    ASSERT_TRUE(heldB.Lock());
+    const QStringList before = Everything();
+
+    const Result run = RunTool({"--yes", project});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, QStringLiteral("Error!: Another run is synchronizing this folder:%1/\n")
+                           .arg(box.Path("A")));
+
+    const Result preview = RunTool({"--dry-run", project});
+    EXPECT_EQ(preview.exitCode, 0);
+    EXPECT_EQ(preview.out, QStringLiteral("Synchronizing Test:\n"
+                                          "  a\t%1\t>>\t-\n"
+                                          "  b\t-\t<<\t%1\n"
+                                          "Done.\n")
+                               .arg(QStringLiteral("5 Mar 2024 10:20:30")));
+    EXPECT_TRUE(preview.err.isEmpty()) << preview.err.toStdString();
+    EXPECT_EQ(Everything(), before);
 }
 
 // Starts the tool on a project and returns once it has begun to write into Directory B.
