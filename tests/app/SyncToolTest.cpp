@@ -371,34 +371,7 @@ TEST_F(SyncToolTest, ProfileThatDidNotRunToItsEndOutranksFailures) {
 // Every path below the private home (both folders, the log, the project, the trash, the
 // settings) with its mode, size, modification and change times, and the bytes of every file.
 QStringList Everything() {
-    const QString home = PrivateHome::Path();
-    const auto describe = [&home](const QString& path) {
-        struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            return path + QStringLiteral(" gone");
-        }
-        QString line = QStringLiteral("%1 %2 %3 m%4.%5 c%6.%7")
-                           .arg(path.mid(home.size()))
-                           .arg(st.st_mode, 0, 8)
-                           .arg(st.st_size)
-                           .arg(st.st_mtim.tv_sec)
-                           .arg(st.st_mtim.tv_nsec)
-                           .arg(st.st_ctim.tv_sec)
-                           .arg(st.st_ctim.tv_nsec);
-        QFile file(path);
-        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
-            line += u' ' + QString::fromLatin1(file.readAll().toHex());
-        }
-        return line;
-    };
-    QStringList lines{describe(home)};
-    QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        lines << describe(it.next());
-    }
-    lines.sort();
-    return lines;
+    return Snapshot(PrivateHome::Path(), Times::ModificationAndChange);
 }
 
 // The messages of standard error that tell of an error.

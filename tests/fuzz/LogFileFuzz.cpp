@@ -1,5 +1,6 @@
 // Any bytes as a log file: every line that the reader takes is found again by the lookup,
-// and nothing crashes.
+// in either letter case mode, a first line that starts with a backslash being the partner
+// line instead; and nothing crashes.
 #include "engine/LogFile.h"
 #include "platform/TextLines.h"
 
@@ -18,15 +19,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         lines.append(line.toByteArray());
     });
-    kalvex::LogList log;
-    log.Parse(text);
-    for (const QByteArray& line : lines) {
-        if (!log.Contains(line)) {
+    const bool partner = !lines.isEmpty() && lines.front().startsWith('\\');
+    if (partner) {
+        lines.removeFirst();
+    }
+    for (const kalvex::LetterCase letterCase :
+         {kalvex::LetterCase::Exact, kalvex::LetterCase::Ignored}) {
+        kalvex::LogList log;
+        log.Parse(text, letterCase);
+        if (log.PartnerLine().isEmpty() == partner) {
             std::abort();
         }
-    }
-    if (log.Count() > lines.size()) {
-        std::abort();
+        for (const QByteArray& line : lines) {
+            if (!log.Contains(line)) {
+                std::abort();
+            }
+        }
+        if (log.Count() != lines.size()) {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -186,32 +186,6 @@ TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses) {
 }
 
 // Every entry below `root` with its kind, permission bits, size, time and content.
-QStringList Snapshot(const QString& root) {
-    QStringList lines;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            lines << path + " unreadable";
-            continue;
-        }
-        QFile file(path);
-        const QByteArray content =
-            S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        lines << QString("%1 %2 %3 %4.%5 %6")
-                     .arg(path.mid(root.size()))
-                     .arg(st.st_mode, 0, 8)
-                     .arg(st.st_size)
-                     .arg(st.st_mtim.tv_sec)
-                     .arg(st.st_mtim.tv_nsec)
-                     .arg(QString::fromLatin1(content.toHex()));
-    }
-    lines.sort();
-    return lines;
-}
-
 // Enough folders and files for the copy to spread over threads and split large folders,
 // with times and permission bits on every level, a read-only folder among them.
 TEST(CopyFolder, CopiesALargeTreeExactly) {
@@ -246,7 +220,7 @@ TEST(CopyFolder, CopiesALargeTreeExactly) {
                               times, AT_SYMLINK_NOFOLLOW),
                   0);
     }
-    const QStringList source = Snapshot(box.Path("from"));
+    const QStringList source = test::Snapshot(box.Path("from"), test::Times::Modification);
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
     int error = 0;
@@ -254,7 +228,7 @@ TEST(CopyFolder, CopiesALargeTreeExactly) {
         from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop,
         error))
         << error;
-    EXPECT_EQ(Snapshot(box.Path("to")), source);
+    EXPECT_EQ(test::Snapshot(box.Path("to"), test::Times::Modification), source);
     EXPECT_EQ(source.size(), 1 + 3 * (1 + 100 + 3 * (1 + 40 + 1)));
 }
 

@@ -123,6 +123,36 @@ QStringList Sandbox::Leftovers(const QString& root) const {
     return found;
 }
 
+QStringList Snapshot(const QString& root, Times times) {
+    QStringList lines;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            lines << path.mid(root.size()) + QStringLiteral(" gone");
+            continue;
+        }
+        QString line = QStringLiteral("%1 %2 %3 m%4.%5")
+                           .arg(path.mid(root.size()))
+                           .arg(st.st_mode, 0, 8)
+                           .arg(st.st_size)
+                           .arg(st.st_mtim.tv_sec)
+                           .arg(st.st_mtim.tv_nsec);
+        if (times == Times::ModificationAndChange) {
+            line += QStringLiteral(" c%1.%2").arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
+        }
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
+            line += u' ' + QString::fromLatin1(file.readAll().toHex());
+        }
+        lines << line;
+    }
+    lines.sort();
+    return lines;
+}
+
 QStringList Sandbox::TrashContent() {
     return DescribeTree(TrashFiles());
 }

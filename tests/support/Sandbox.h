@@ -54,6 +54,12 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Every path below `root` (hidden entries included), relative to it, with its mode, size and
+// modification time in nanoseconds, the change time too where asked, and the bytes of every
+// file; sorted. Two snapshots are equal only when nothing below was written.
+enum class Times { Modification, ModificationAndChange };
+QStringList Snapshot(const QString& root, Times times);
+
 // Sets the last-write time of a path (a link itself, not what it leads to).
 void SetTime(const QString& path, int secondsAfterBase);
 
