@@ -102,8 +102,7 @@ bool LogList::Index(int& error) {
                 m_partnerLine = line.toByteArray();
                 return;
             }
-            m_lines.push_back({Hash(line), static_cast<std::uint32_t>(offset),
-                               static_cast<std::uint32_t>(line.size())});
+            m_lines.push_back({Hash(line), static_cast<std::uint32_t>(offset)});
         },
         error);
     std::sort(m_lines.begin(), m_lines.end(),
@@ -111,12 +110,11 @@ bool LogList::Index(int& error) {
     return read;
 }
 
-std::uint64_t LogList::Hash(QByteArrayView path) const {
-    if (m_letterCase == LetterCase::Ignored) {
-        const QByteArray folded = platform::FoldedName(path);
-        return qHashBits(folded.constData(), static_cast<size_t>(folded.size()));
-    }
-    return qHashBits(path.data(), static_cast<size_t>(path.size()));
+std::uint32_t LogList::Hash(QByteArrayView path) const {
+    const QByteArray folded =
+        m_letterCase == LetterCase::Ignored ? platform::FoldedName(path) : QByteArray();
+    const QByteArrayView hashed = m_letterCase == LetterCase::Ignored ? folded : path;
+    return static_cast<std::uint32_t>(qHashBits(hashed.data(), static_cast<size_t>(hashed.size())));
 }
 
 bool LogList::Same(QByteArrayView line, QByteArrayView path) const {
@@ -126,12 +124,16 @@ bool LogList::Same(QByteArrayView line, QByteArrayView path) const {
 }
 
 bool LogList::Contains(QByteArrayView relativePath) const {
-    const std::uint64_t hash = Hash(relativePath);
+    const std::uint32_t hash = Hash(relativePath);
+    // Enough of a line to tell it from the path: one byte more than the path, or, as upper
+    // case can take more bytes than lower case, a few times the path.
+    const qsizetype enough =
+        m_letterCase == LetterCase::Ignored ? 4 * relativePath.size() + 8 : relativePath.size() + 1;
     auto candidate =
         std::lower_bound(m_lines.begin(), m_lines.end(), hash,
-                         [](const Line& line, std::uint64_t h) { return line.hash < h; });
+                         [](const Line& line, std::uint32_t h) { return line.hash < h; });
     for (; candidate != m_lines.end() && candidate->hash == hash; ++candidate) {
-        if (Same(m_file.Read(candidate->offset, candidate->length), relativePath)) {
+        if (Same(m_file.ReadLine(candidate->offset, enough), relativePath)) {
             return true;
         }
     }

@@ -64,14 +64,15 @@ public:
     void Clear();
 
 private:
+    // Eight bytes a line: a hash that tells most lines apart, and where the line starts (a
+    // log file is far smaller than 4 GiB). The line itself is read again to confirm a match.
     struct Line {
-        std::uint64_t hash;
-        std::uint32_t offset;  // a log file is far smaller than 4 GiB
-        std::uint32_t length;
+        std::uint32_t hash;
+        std::uint32_t offset;
     };
 
     bool Index(int& error);
-    std::uint64_t Hash(QByteArrayView path) const;
+    std::uint32_t Hash(QByteArrayView path) const;
     bool Same(QByteArrayView line, QByteArrayView path) const;
 
     platform::LineFile m_file;

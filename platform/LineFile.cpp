@@ -1,5 +1,6 @@
 #include "LineFile.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -107,12 +108,24 @@ QByteArray LineFile::Read(qint64 offset, qsizetype length) const {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
             return {};
+        }
+        if (n == 0) {
+            break;
         }
         got += n;
     }
+    bytes.truncate(got);
     return bytes;
+}
+
+QByteArray LineFile::ReadLine(qint64 offset, qsizetype limit) const {
+    QByteArray line = Read(offset, limit);
+    const auto end = std::find_if(line.begin(), line.end(),
+                                  [](char c) { return c == '\n' || c == '\r' || c == '\0'; });
+    line.truncate(end - line.begin());
+    return line;
 }
 
 }  // namespace kalvex::platform

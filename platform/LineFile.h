@@ -26,8 +26,12 @@ public:
     // stays small whatever its size; false with errno in `error` when a read fails.
     bool ForEachLine(const std::function<void(QByteArrayView line, qint64 offset)>& line,
                      int& error) const;
-    // The `length` bytes at `offset`; empty when they cannot be read.
+    // The `length` bytes at `offset`, fewer at the end of the file; empty when they cannot be
+    // read.
     QByteArray Read(qint64 offset, qsizetype length) const;
+    // The line that starts at `offset`, read `limit` bytes far at most: cut at its end, or
+    // `limit` bytes long when it is as long or longer.
+    QByteArray ReadLine(qint64 offset, qsizetype limit) const;
 
 private:
     Descriptor m_file{-1};
