@@ -78,16 +78,24 @@ Entries::iterator GroupEnd(Entries::iterator begin, Entries::iterator end, Lette
 }  // namespace
 
 bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               LetterCase letterCase, FolderLevel& level, int& error) {
+               LetterCase letterCase, platform::HelperThread& helper, FolderLevel& level,
+               int& error) {
     level.entries.clear();
     level.complete = true;
+    // Both sides at the same time: reading a folder is mostly waiting for the kernel.
+    Entries targetEntries;
+    bool targetListed = false;
+    helper.Start([&] {
+        int targetError = 0;
+        targetListed = target.List(targetEntries, targetError);
+    });
     Entries sourceEntries;
-    if (!source.List(sourceEntries, error)) {
+    const bool sourceListed = source.List(sourceEntries, error);
+    helper.Wait();
+    if (!sourceListed) {
         return false;
     }
-    Entries targetEntries;
-    int targetError = 0;
-    if (!target.List(targetEntries, targetError)) {
+    if (!targetListed) {
         level.complete = false;
         level.entries.reserve(sourceEntries.size());
         for (DirEntry& entry : sourceEntries) {

@@ -4,6 +4,7 @@
 
 #include "platform/FileTime.h"
 #include "platform/Folder.h"
+#include "platform/HelperThread.h"
 
 #include <QByteArray>
 
@@ -77,9 +78,11 @@ private:
 };
 
 // Reads a level: the names of `source` with their status, and what `target` holds under each
-// name and under names of its own. False, with errno in `error`, when the source side cannot
-// be listed. When the target side cannot be listed, each name is looked up there alone.
+// name and under names of its own. The target side is listed on `helper` meanwhile. False,
+// with errno in `error`, when the source side cannot be listed. When the target side cannot
+// be listed, each name is looked up there alone.
 bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               LetterCase letterCase, FolderLevel& level, int& error);
+               LetterCase letterCase, platform::HelperThread& helper, FolderLevel& level,
+               int& error);
 
 }  // namespace kalvex

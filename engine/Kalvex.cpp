@@ -292,7 +292,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
     if (planned != m_unchangedLevels.end()) {
         level = planned->second.Restore();
         m_unchangedLevels.erase(planned);
-    } else if (int error = 0; !ReadLevel(source, target, m_letterCase, level, error)) {
+    } else if (int error = 0; !ReadLevel(source, target, m_letterCase, m_lister, level, error)) {
         // What cannot be listed is not missing: nothing below it is touched on either side.
         s.EntryName = levelPrefix.isEmpty() ? s.SourceRoot : levelPrefix.chopped(1);
         ReportFailedCopy();

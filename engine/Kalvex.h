@@ -87,8 +87,9 @@ private:
     std::unordered_map<QByteArray, KeptLevel> m_unchangedLevels;
     platform::WrittenFileSystems m_written;  // flushed before the new log is written
     LetterCase m_letterCase = LetterCase::Exact;
-    bool m_trashAtTop = false;  // a root is the top of its file system: its trash is left out
-    QString CurrentFolder;      // the folder a pass met last, shown while the run goes on
+    platform::HelperThread m_lister;  // lists a level's target side while the pass lists its source
+    bool m_trashAtTop = false;        // a root is the top of its file system: its trash is left out
+    QString CurrentFolder;            // the folder a pass met last, shown while the run goes on
 };
 
 }  // namespace kalvex
