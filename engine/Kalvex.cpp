@@ -78,8 +78,7 @@ bool TKalvex::Execute() {
             if (!row || !row->Checked) {
                 continue;
             }
-            m_state.ProfileName = row->Name;
-            if (!RunProfile(index)) {
+            if (!RunProfile(*row)) {
                 return false;
             }
         }
@@ -87,35 +86,30 @@ bool TKalvex::Execute() {
     }
     const int selected = m_frontend.SelectedProfile();
     const std::optional<Profile> row = selected < 0 ? std::nullopt : m_frontend.ProfileAt(selected);
-    if (!row) {
-        return true;
-    }
-    m_state.ProfileName = row->Name;
-    return RunProfile(selected);
+    return !row || RunProfile(*row);
 }
 
-bool TKalvex::RunProfile(int index) {
-    const std::optional<Profile> row = m_frontend.ProfileAt(index);
-    if (!row) {
-        return true;  // the row went away since it was taken: nothing to run
-    }
-    if (row->MayBeCut) {
+bool TKalvex::RunProfile(const Profile& profile) {
+    // The row as it was read once: the list may be edited while the run goes on, and a row
+    // read twice could pair one row's name with another's folders.
+    m_state.ProfileName = profile.Name;
+    if (profile.MayBeCut) {
         ShowError(QStringLiteral("The profile \"%1\" was not run: its name or a folder in the "
                                  "project file is 2047 bytes or longer and may have been cut.")
-                      .arg(row->Name));
+                      .arg(profile.Name));
         return false;
     }
     EngineState& s = m_state;
-    s.RootA = QFile::encodeName(row->DirA) + '/';
-    s.RootB = QFile::encodeName(row->DirB) + '/';
+    s.RootA = QFile::encodeName(profile.DirA) + '/';
+    s.RootB = QFile::encodeName(profile.DirB) + '/';
 
     // An empty folder path would name the root of the file system: it counts as missing.
-    const Folder rootA = row->DirA.isEmpty() ? Folder() : Folder::Open(s.RootA);
+    const Folder rootA = profile.DirA.isEmpty() ? Folder() : Folder::Open(s.RootA);
     if (!rootA.IsOpen()) {
         ShowError(QStringLiteral("Couldn't find the parent folder:") + Display(s.RootA));
         return false;
     }
-    const Folder rootB = row->DirB.isEmpty() ? Folder() : Folder::Open(s.RootB);
+    const Folder rootB = profile.DirB.isEmpty() ? Folder() : Folder::Open(s.RootB);
     if (!rootB.IsOpen()) {
         ShowError(QStringLiteral("Couldn't find the parent folder:") + Display(s.RootB));
         return false;
@@ -149,7 +143,7 @@ bool TKalvex::RunProfile(int index) {
     // A log speaks only for the pair it was written for: one of another Directory B, or of
     // another profile over the same Directory A, says nothing of what was deleted here.
     const LogLocation log(m_frontend.ProjectFileName(), rootB.RealPath(),
-                          SharesDirectoryA(index, rootA));
+                          SharesDirectoryA(profile, rootA));
     // Where either side treats names that differ only in letter case as one name, so does
     // the run, in both passes and in the log. A preview writes nothing to find out.
     const Folder::Probe probe = m_preview ? Folder::Probe::ReadOnly : Folder::Probe::MayWrite;
@@ -229,12 +223,16 @@ bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const Lo
     return m_frontend.MessageBox(question) == Answer::Yes;
 }
 
-bool TKalvex::SharesDirectoryA(int index, const Folder& rootA) {
+bool TKalvex::SharesDirectoryA(const Profile& profile, const Folder& rootA) {
     const int count = m_frontend.ProfileCount();
-    for (int other = 0; other < count; ++other) {
-        const std::optional<Profile> row =
-            other == index ? std::nullopt : m_frontend.ProfileAt(other);
+    bool ownRowSeen = false;  // the running profile's own row, wherever it stands now
+    for (int index = 0; index < count; ++index) {
+        const std::optional<Profile> row = m_frontend.ProfileAt(index);
         if (!row || row->DirA.isEmpty()) {
+            continue;
+        }
+        if (!ownRowSeen && *row == profile) {
+            ownRowSeen = true;
             continue;
         }
         const Folder folder = Folder::Open(QFile::encodeName(row->DirA) + '/');

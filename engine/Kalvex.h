@@ -32,7 +32,7 @@ protected:
 
 private:
     bool Execute();
-    bool RunProfile(int index);
+    bool RunProfile(const Profile& profile);
     bool ReconcileFolder(const QByteArray& levelPrefix, const platform::Folder& source,
                          const platform::Folder& target);
     bool ReconcileSubFolder(const QByteArray& levelPrefix, LevelEntry& entry,
@@ -65,7 +65,7 @@ private:
     std::optional<EmptySide> FindEmptySide(const platform::Folder& rootA,
                                            const platform::Folder& rootB) const;
     // True when another profile of the project has the same Directory A.
-    bool SharesDirectoryA(int index, const platform::Folder& rootA);
+    bool SharesDirectoryA(const Profile& profile, const platform::Folder& rootA);
     void WriteNewLog(const platform::Folder& rootA, const LogLocation& log);
 
     // Display operations, handed to the front end.

@@ -216,6 +216,24 @@ TEST_F(ProfileRunTest, SelectedModeRunsTheSelectedRowCheckedOrNot) {
     EXPECT_EQ(frontend.rows, QStringList{"Done."});
 }
 
+TEST_F(ProfileRunTest, RowMovedWhileTheRunReadsItRunsAsItWasRead) {
+    box.Make("A", {{"a", "from A"}});
+    AddProfile("Unchecked", "C", "D", false);
+    box.Make("C", {{"c", "from C"}});
+    WriteLog({});
+    // Move Down on the first row, just after the run read it.
+    frontend.afterProfileRead = [this](int index) {
+        if (index == 0) {
+            frontend.afterProfileRead = nullptr;
+            frontend.profiles.swapItemsAt(0, 1);
+        }
+    };
+    RunToEnd(frontend);
+    EXPECT_EQ(frontend.rows.value(0), Header("Test"));
+    EXPECT_EQ(SideB(), QStringList{"a=from A@0"});
+    EXPECT_TRUE(box.Describe("D").isEmpty()) << "the unchecked row never runs";
+}
+
 TEST_F(ProfileRunTest, AbortInTheFirstPassStopsAtTheNextFileWithoutASecondPassOrLog) {
     box.Make("A", {{"1", "a"}, {"2", "b"}, {"3", "c"}});
     box.Make("B", {{"only_b", "x"}});

@@ -22,6 +22,8 @@ public:
     // Called on the worker thread after a row or a folder was recorded.
     std::function<void(const LogRow&)> afterRow;
     std::function<void(const QString&)> afterFolder;
+    // Called on the worker thread after a row was read, as the user may edit the list then.
+    std::function<void(int index)> afterProfileRead;
 
     // "Synchronizing NAME: (N folders)", "  FILE | TIME A | MARK | TIME B | IMAGE", "Done."
     QStringList rows;
@@ -36,7 +38,11 @@ public:
         if (index < 0 || index >= profiles.size()) {
             return std::nullopt;
         }
-        return profiles[index];
+        const Profile row = profiles[index];
+        if (afterProfileRead) {
+            afterProfileRead(index);
+        }
+        return row;
     }
     int SelectedProfile() override { return selected; }
     QString ProjectFileName() override { return projectFileName; }
