@@ -77,7 +77,7 @@ bool ParseProjectText(const QByteArray& content, const QString& path, QList<Prof
     return true;
 }
 
-bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QString& error) {
+std::optional<QByteArray> ProjectText(const QList<Profile>& profiles, QString& refusal) {
     platform::IniWriter ini;
     ini.BeginSection("General");
     ini.WriteInteger("NumOfItems", static_cast<int>(profiles.size()));
@@ -86,10 +86,11 @@ bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QStri
         // A line end would start a new line in the file and change what it says.
         if (HoldsLineEnd(profile.Name) || HoldsLineEnd(profile.DirA) ||
             HoldsLineEnd(profile.DirB)) {
-            error = WriteError(path, QStringLiteral("The profile \"%1\" holds a line break, "
-                                                    "which a project file cannot store.")
-                                         .arg(profile.Name.simplified()));
-            return false;
+            refusal = QStringLiteral(
+                          "The profile \"%1\" holds a line break, which a project "
+                          "file cannot store.")
+                          .arg(profile.Name.simplified());
+            return std::nullopt;
         }
         ini.BeginSection(ItemSection(i));
         ini.WriteBool("Checked", profile.Checked);
@@ -97,8 +98,18 @@ bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QStri
         ini.WriteString("DirA", profile.DirA);
         ini.WriteString("DirB", profile.DirB);
     }
+    return ini.Text();
+}
+
+bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QString& error) {
+    QString refusal;
+    const std::optional<QByteArray> text = ProjectText(profiles, refusal);
+    if (!text) {
+        error = WriteError(path, refusal);
+        return false;
+    }
     int writeError = 0;
-    if (!platform::WriteFileAtomically(QFile::encodeName(path), ini.Text(), writeError)) {
+    if (!platform::WriteFileAtomically(QFile::encodeName(path), *text, writeError)) {
         error = WriteError(path, writeError == EACCES ? QStringLiteral("The file is read-only or "
                                                                        "access is denied.")
                                                       : qt_error_string(writeError));

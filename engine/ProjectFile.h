@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace kalvex {
 
 // Reads the profiles of the project file at `path` into `profiles`. Returns false, with a
@@ -20,5 +22,8 @@ bool ParseProjectText(const QByteArray& text, const QString& path, QList<Profile
 // Returns false, with a message naming the file and the reason in `error`, when the file
 // cannot be written; the old file is then as it was.
 bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QString& error);
+// The text that WriteProjectFile writes; nothing, and the reason in `refusal`, for profiles
+// that a project file cannot store.
+std::optional<QByteArray> ProjectText(const QList<Profile>& profiles, QString& refusal);
 
 }  // namespace kalvex

@@ -20,5 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (profiles.size() > 10000 + text.count('[')) {
         std::abort();
     }
+    // Written and read back, it says the same.
+    QString refusal;
+    const std::optional<QByteArray> written = kalvex::ProjectText(profiles, refusal);
+    if (!written) {
+        return 0;  // a value that no project file can hold was refused, not cut
+    }
+    QList<kalvex::Profile> again;
+    if (!kalvex::ParseProjectText(*written, QStringLiteral("fuzz.kvx"), again, error) ||
+        again != profiles) {
+        std::abort();
+    }
     return 0;
 }
