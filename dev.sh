@@ -5,17 +5,20 @@
 #                            undefined-behaviour sanitizers, run every test, then fuzz the
 #                            project and log file readers for a while
 #   ./dev.sh bench [FILES]   quick benchmark of kalvex-sync (first run, no change)
+#   ./dev.sh screenshot      retake resources/screenshots/main-window.png under Xvfb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
           qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3
-          exfat-fuse exfatprogs)
+          exfat-fuse exfatprogs appstream desktop-file-utils)
+# Only for ./dev.sh screenshot.
+SCREENSHOT_PACKAGES=(imagemagick xdotool)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-install_missing() {
+install_missing() {  # install_missing [MORE PACKAGES...]
     local missing=()
-    for package in "${PACKAGES[@]}"; do
+    for package in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$package")
     done
@@ -80,6 +83,12 @@ test)
         ctest --test-dir build-test --output-on-failure -j "$JOBS" --timeout 600
     fuzz
     ;;
+screenshot)
+    install_missing "${SCREENSHOT_PACKAGES[@]}"
+    TARGETS="kalvex kalvex-sync" build build-package -DCMAKE_BUILD_TYPE=Release \
+        -DKALVEX_BUILD_TESTS=OFF
+    resources/screenshots/take.sh build-package resources/screenshots/main-window.png
+    ;;
 bench)
     shift
     install_missing
@@ -87,7 +96,7 @@ bench)
     exec python3 tests/bench/quick_bench.py build/app/sync/kalvex-sync "$@"
     ;;
 *)
-    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
