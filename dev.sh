@@ -5,13 +5,15 @@
 #                            undefined-behaviour sanitizers, run every test, then fuzz the
 #                            project and log file readers for a while
 #   ./dev.sh bench [FILES]   quick benchmark of kalvex-sync (first run, no change)
+#   ./dev.sh package         Release build, then the Debian packages kalvex and kalvex-sync
+#                            in build-package/
 #   ./dev.sh screenshot      retake resources/screenshots/main-window.png under Xvfb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
           qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3
-          exfat-fuse exfatprogs appstream desktop-file-utils)
+          exfat-fuse exfatprogs appstream desktop-file-utils dpkg-dev file)
 # Only for ./dev.sh screenshot.
 SCREENSHOT_PACKAGES=(imagemagick xdotool)
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -40,6 +42,12 @@ build() {  # build DIR [CMAKE OPTIONS...]; TARGETS="..." builds only those
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
     # shellcheck disable=SC2086
     cmake --build "$dir" -j "$JOBS" ${TARGETS:+--target $TARGETS}
+}
+
+packages() {  # Release build, then kalvex_VERSION_ARCH.deb and kalvex-sync_VERSION_ARCH.deb
+    rm -f build-package/*.deb
+    build build-package -DCMAKE_BUILD_TYPE=Release -DKALVEX_BUILD_TESTS=OFF
+    (cd build-package && cpack -G DEB >/dev/null)
 }
 
 fuzz() {  # each target for FUZZ_SECONDS (20), from its seeds
@@ -83,6 +91,11 @@ test)
         ctest --test-dir build-test --output-on-failure -j "$JOBS" --timeout 600
     fuzz
     ;;
+package)
+    install_missing
+    packages
+    ls -l build-package/*.deb
+    ;;
 screenshot)
     install_missing "${SCREENSHOT_PACKAGES[@]}"
     TARGETS="kalvex kalvex-sync" build build-package -DCMAKE_BUILD_TYPE=Release \
@@ -96,7 +109,7 @@ bench)
     exec python3 tests/bench/quick_bench.py build/app/sync/kalvex-sync "$@"
     ;;
 *)
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -43,6 +43,8 @@ set(expected
     share/kalvex/screenshots/main-window.png
     share/mime/packages/kalvex.xml
     share/man/man1/kalvex-sync.1
+    share/doc/kalvex/copyright
+    share/doc/kalvex-sync/copyright
     ${icons}/scalable/apps/kalvex.svg)
 string(REPLACE " " ";" rendered "${RENDERED_SIZES}")
 set(sizes 16 32 48 ${rendered})
