@@ -2,7 +2,8 @@
 # Kalvex developer entry point.
 #   ./dev.sh run [ARGS...]   install what is missing, build, start kalvex
 #   ./dev.sh test            install what is missing, build with the address and
-#                            undefined-behaviour sanitizers, run every test, then fuzz the
+#                            undefined-behaviour sanitizers and build the packages, run every
+#                            test (the packages' on a fresh Debian root), then fuzz the
 #                            project and log file readers for a while
 #   ./dev.sh bench [FILES]   quick benchmark of kalvex-sync (first run, no change)
 #   ./dev.sh package         Release build, then the Debian packages kalvex and kalvex-sync
@@ -13,7 +14,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
           qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3
-          exfat-fuse exfatprogs appstream desktop-file-utils dpkg-dev file)
+          exfat-fuse exfatprogs appstream desktop-file-utils dpkg-dev file mmdebstrap)
 # Only for ./dev.sh screenshot.
 SCREENSHOT_PACKAGES=(imagemagick xdotool)
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -86,6 +87,8 @@ test)
     # One build serves every test: the address and undefined-behaviour sanitizers watch
     # them all (line tables only, which keeps the build quick and the reports readable).
     build build-test -DCMAKE_BUILD_TYPE=Debug -DKALVEX_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1
+    # The packages' test installs them from build-package.
+    packages
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-test --output-on-failure -j "$JOBS" --timeout 600
@@ -109,7 +112,7 @@ bench)
     exec python3 tests/bench/quick_bench.py build/app/sync/kalvex-sync "$@"
     ;;
 *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
