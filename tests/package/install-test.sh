@@ -163,6 +163,8 @@ control() {  # the fields a user and apt read, in both packages
 }
 check "both packages name a section, a maintainer and a description; kalvex needs its kalvex-sync" \
     control
+check "the manual page is compressed, as Debian keeps them" \
+    output_matches '\./usr/share/man/man1/kalvex-sync\.1\.gz$' dpkg-deb -c "${sync_debs[0]}"
 
 new_root
 apt_get update >/dev/null || skip "apt-get update found no Debian mirror"
@@ -191,7 +193,9 @@ check "apt-get install ./$(basename "$desktop_deb")" apt_install "$desktop_deb"
 check "kalvex --version names the package's version" output_matches "^kalvex ${version%%~*}" \
     in_root kalvex --version
 starts() {  # the window comes up with the installed libraries, and quits on SIGTERM
-    in_root env QT_QPA_PLATFORM=offscreen timeout --preserve-status -s TERM 3 kalvex
+    local output
+    output=$(in_root env QT_QPA_PLATFORM=offscreen timeout --preserve-status -s TERM 3 kalvex 2>&1) ||
+        { printf '%s\n' "$output" | tail -n 5; return 1; }
 }
 check "kalvex starts and quits on SIGTERM" starts
 check "xdg-mime names the desktop entry for .kvx files" output_matches "^$app_id.desktop\$" \
