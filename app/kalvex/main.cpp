@@ -6,8 +6,15 @@
 #include <QSessionManager>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[]) {
+    // Answered before the application object exists, which needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("kalvex " KALVEX_VERSION_TEXT);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setWindowIcon(kalvex::ProgramIcon());
 

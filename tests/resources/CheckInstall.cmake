@@ -1,11 +1,27 @@
 # Installs the build tree into a fresh prefix and checks what a desktop needs is there.
-# cmake -DBUILD_DIR=... -DSOURCE_DIR=... [-DRENDERED_SIZES="64 128 256"] -P CheckInstall.cmake
+# cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DAPP_ID=... -DPACKAGE_VERSION=...
+#       [-DRENDERED_SIZES="64 128 256"] -P CheckInstall.cmake
+
+if(NOT APP_ID OR NOT PACKAGE_VERSION)
+    message(FATAL_ERROR "CheckInstall.cmake needs -DAPP_ID=... and -DPACKAGE_VERSION=...")
+endif()
 
 set(failures 0)
 macro(fail message)
     message(SEND_ERROR "${message}")
     math(EXPR failures "${failures} + 1")
 endmacro()
+
+# png_size(FILE WIDTH HEIGHT): the size in the PNG's IHDR chunk.
+function(png_size file widthVar heightVar)
+    file(READ "${file}" header OFFSET 16 LIMIT 8 HEX)
+    string(SUBSTRING "${header}" 0 8 widthHex)
+    string(SUBSTRING "${header}" 8 8 heightHex)
+    math(EXPR width "0x${widthHex}")
+    math(EXPR height "0x${heightHex}")
+    set(${widthVar} ${width} PARENT_SCOPE)
+    set(${heightVar} ${height} PARENT_SCOPE)
+endfunction()
 
 string(RANDOM LENGTH 8 suffix)
 set(prefix "${BUILD_DIR}/tests/resources/install-${suffix}")
@@ -22,9 +38,13 @@ set(expected
     bin/kalvex
     bin/kalvex-sync
     share/kalvex/help.html
-    share/applications/kalvex.desktop
+    share/applications/${APP_ID}.desktop
+    share/metainfo/${APP_ID}.metainfo.xml
+    share/kalvex/screenshots/main-window.png
     share/mime/packages/kalvex.xml
     share/man/man1/kalvex-sync.1
+    share/doc/kalvex/copyright
+    share/doc/kalvex-sync/copyright
     ${icons}/scalable/apps/kalvex.svg)
 string(REPLACE " " ";" rendered "${RENDERED_SIZES}")
 set(sizes 16 32 48 ${rendered})
@@ -41,11 +61,7 @@ endforeach()
 foreach(size IN LISTS sizes)
     set(png "${prefix}/${icons}/${size}x${size}/apps/kalvex.png")
     if(EXISTS "${png}")
-        file(READ "${png}" header OFFSET 16 LIMIT 8 HEX)
-        string(SUBSTRING "${header}" 0 8 widthHex)
-        string(SUBSTRING "${header}" 8 8 heightHex)
-        math(EXPR width "0x${widthHex}")
-        math(EXPR height "0x${heightHex}")
+        png_size("${png}" width height)
         if(NOT width EQUAL size OR NOT height EQUAL size)
             fail("${size}x${size}/apps/kalvex.png is ${width} x ${height}")
         endif()
@@ -62,7 +78,7 @@ foreach(copy "${prefix}/share/kalvex/help.html" "${BUILD_DIR}/app/kalvex/help.ht
 endforeach()
 
 # The desktop entry: the keys a launcher and a file manager read, and the validator's verdict.
-set(entry "${prefix}/share/applications/kalvex.desktop")
+set(entry "${prefix}/share/applications/${APP_ID}.desktop")
 if(EXISTS "${entry}")
     file(READ "${entry}" entryText)
     # One by one: a list would split the values at their semicolons.
@@ -71,11 +87,13 @@ if(EXISTS "${entry}")
     set(value_Icon "kalvex")
     set(value_Categories "Utility\\;FileTools\\;")
     set(value_MimeType "application/x-kalvex-project\\;")
-    foreach(key Name Exec Icon Categories MimeType)
+    # The running window's WM_CLASS, by which a desktop finds the entry under its own id.
+    set(value_StartupWMClass "kalvex")
+    foreach(key Name Exec Icon Categories MimeType StartupWMClass)
         string(REPLACE "\\;" ";" value "${value_${key}}")
         string(FIND "\n${entryText}" "\n${key}=${value}\n" at)
         if(at EQUAL -1)
-            fail("kalvex.desktop lacks the line ${key}=${value}")
+            fail("${APP_ID}.desktop lacks the line ${key}=${value}")
         endif()
     endforeach()
     find_program(validator desktop-file-validate)
@@ -83,7 +101,7 @@ if(EXISTS "${entry}")
         execute_process(COMMAND "${validator}" "${entry}" RESULT_VARIABLE result
             OUTPUT_VARIABLE output ERROR_VARIABLE output)
         if(NOT result EQUAL 0 OR output MATCHES "error")
-            fail("desktop-file-validate refuses kalvex.desktop:\n${output}")
+            fail("desktop-file-validate refuses ${APP_ID}.desktop:\n${output}")
         endif()
     else()
         message(STATUS "desktop-file-validate not found (package desktop-file-utils): "
@@ -105,6 +123,31 @@ if(EXISTS "${mime}")
         if(NOT result EQUAL 0)
             fail("kalvex.xml is not well-formed:\n${output}")
         endif()
+    endif()
+endif()
+
+# The metainfo: its id names the desktop entry, it provides the project files' MIME type, its
+# release is the package's version, and its screenshot is the installed one, at its size.
+set(metainfo "${prefix}/share/metainfo/${APP_ID}.metainfo.xml")
+set(screenshot "${prefix}/share/kalvex/screenshots/main-window.png")
+if(EXISTS "${metainfo}" AND EXISTS "${screenshot}")
+    file(READ "${metainfo}" info)
+    foreach(element
+            "<id>${APP_ID}</id>"
+            "<launchable type=\"desktop-id\">${APP_ID}.desktop</launchable>"
+            "<mediatype>application/x-kalvex-project</mediatype>"
+            "<binary>kalvex</binary>"
+            "<release version=\"${PACKAGE_VERSION}\" ")
+        string(FIND "${info}" "${element}" at)
+        if(at EQUAL -1)
+            fail("${APP_ID}.metainfo.xml lacks ${element}")
+        endif()
+    endforeach()
+    png_size("${screenshot}" width height)
+    set(image "<image type=\"source\" width=\"${width}\" height=\"${height}\">https://")
+    string(FIND "${info}" "${image}" at)
+    if(at EQUAL -1 OR NOT info MATCHES "/main-window\\.png</image>")
+        fail("${APP_ID}.metainfo.xml does not show main-window.png at ${width} x ${height}")
     endif()
 endif()
 
@@ -166,6 +209,31 @@ if(EXISTS "${page}")
             endif()
         endif()
     endforeach()
+endif()
+
+# Each package is made of one install component: together, desktop and sync install every
+# file, and each file only once. A rule without a component would be in neither package.
+file(GLOB_RECURSE all RELATIVE "${prefix}" "${prefix}/*")
+set(inComponents)
+foreach(component desktop sync)
+    set(part "${prefix}-${component}")
+    file(REMOVE_RECURSE "${part}")
+    execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${part}"
+        --component ${component} RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+    file(GLOB_RECURSE files RELATIVE "${part}" "${part}/*")
+    list(LENGTH files count)
+    if(NOT result EQUAL 0 OR count EQUAL 0)
+        fail("cmake --install --component ${component} installed nothing (${result})")
+    endif()
+    list(APPEND inComponents ${files})
+    file(REMOVE_RECURSE "${part}")
+endforeach()
+list(SORT all)
+list(SORT inComponents)
+if(NOT all STREQUAL inComponents)
+    set(missing ${all})
+    list(REMOVE_ITEM missing ${inComponents})
+    fail("the components desktop and sync do not install each file once; in neither: ${missing}")
 endif()
 
 file(REMOVE_RECURSE "${prefix}")
