@@ -86,7 +86,8 @@ test)
     install_missing
     # One build serves every test: the address and undefined-behaviour sanitizers watch
     # them all (line tables only, which keeps the build quick and the reports readable).
-    build build-test -DCMAKE_BUILD_TYPE=Debug -DKALVEX_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1
+    build build-test -DCMAKE_BUILD_TYPE=Debug -DKALVEX_SANITIZE=ON -DKALVEX_WERROR=ON \
+        -DCMAKE_CXX_FLAGS_DEBUG=-g1
     # The packages' test installs them from build-package.
     packages
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
