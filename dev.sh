@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev pkg-config qt6-base-dev
-          qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3
+          qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev xvfb xauth python3 time
           exfat-fuse exfatprogs appstream desktop-file-utils dpkg-dev file mmdebstrap)
 # Only for ./dev.sh screenshot.
 SCREENSHOT_PACKAGES=(imagemagick xdotool)

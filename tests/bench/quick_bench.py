@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Quick benchmark of kalvex-sync: a generated tree, a timed first run (B empty) and a
-timed run with nothing to do. Usage: quick_bench.py KALVEX_SYNC [FILES] [--size BYTES]"""
+"""Quick benchmark of kalvex-sync: a generated tree, a timed first run (B empty), a timed run
+with nothing to do beside a bare walk of both trees (find), and the peak memory of each.
+Usage: quick_bench.py KALVEX_SYNC [FILES] [--size BYTES] [--preset huge]"""
 import argparse
 import os
 import shutil
@@ -20,11 +21,24 @@ def make_tree(root, files, size, per_folder=100):
             out.write(payload[: size - 8] + i.to_bytes(8, "little"))
 
 
+PRESETS = {"huge": (1000000, 64)}  # a million small files: home folders, photo libraries
+
+
 def timed(command, env):
-    start = time.perf_counter()
-    subprocess.run(command, check=True, env=env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    return time.perf_counter() - start
+    """Wall time in seconds and peak resident memory in MB of one run of `command`. GNU time
+    starts it: a child forked from this script would count the script's own memory."""
+    with tempfile.NamedTemporaryFile("r") as memory:
+        start = time.perf_counter()
+        subprocess.run(["/usr/bin/time", "-o", memory.name, "-f", "%M", *command], check=True,
+                       env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        elapsed = time.perf_counter() - start
+        return elapsed, int(memory.read().split()[-1]) / 1024
+
+
+def report(label, results):
+    times = [t for t, _ in results]
+    memory = max(m for _, m in results)
+    print(f"  {label:<22}{statistics.median(times):.3f} s   peak {memory:.1f} MB")
 
 
 def main():
@@ -33,14 +47,17 @@ def main():
     parser.add_argument("files", nargs="?", type=int, default=10000)
     parser.add_argument("--size", type=int, default=4096)
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--preset", choices=sorted(PRESETS))
     args = parser.parse_args()
+    if args.preset:
+        args.files, args.size = PRESETS[args.preset]
 
     scratch = tempfile.mkdtemp(prefix="kalvex-bench-")
     env = dict(os.environ, HOME=scratch, XDG_DATA_HOME=os.path.join(scratch, "share"))
     try:
         source = os.path.join(scratch, "source")
         make_tree(source, args.files, args.size)
-        first, unchanged = [], []
+        first, unchanged, walk = [], [], []
         for run in range(args.runs):
             a = os.path.join(scratch, f"A{run}")
             b = os.path.join(scratch, f"B{run}")
@@ -52,9 +69,11 @@ def main():
                           f"DirA={a}\r\nDirB={b}\r\n")
             first.append(timed([args.tool, "--yes", project], env))
             unchanged.append(timed([args.tool, project], env))
+            walk.append(timed(["find", a, b, "-printf", "%T@ %s\\n"], env))
         print(f"kalvex-sync, {args.files} files of {args.size} bytes, median of {args.runs}:")
-        print(f"  first run (B empty): {statistics.median(first):.3f} s")
-        print(f"  no change:           {statistics.median(unchanged):.3f} s")
+        report("first run (B empty):", first)
+        report("no change:", unchanged)
+        report("find over A and B:", walk)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
