@@ -200,26 +200,29 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("removeAfterFirstRun");  // empty: no run, so no log
         QTest::addColumn<QStringList>("rows");  // action rows of the preview and of the run
         QTest::addColumn<bool>("warns");        // a side is empty: the run would ask first
+        QTest::addColumn<int>("errors");        // error boxes of the preview, as of the run
         QTest::newRow("no log: new, newer and older files on both sides")
             << QStringList{"new_a@0", "newer_a@100", "older_a@0", "same@0"}
             << QStringList{"new_b@10", "newer_a@0", "older_a@100", "same@0"} << QStringList{}
             << QStringList{"newer_a|{T100}|>|{T0}|1|1", "new_a|{T0}|>>|-|1|1",
                            "older_a|{T0}|<|{T100}|1|1", "new_b|-|<<|{T10}|1|1"}
-            << false;
+            << false << 0;
         QTest::newRow("deletions on both sides")
             << QStringList{"kept@0", "gone_a@0", "gone_b@0", "d/", "d/x@0"}
             << QStringList{"kept@0", "gone_a@0", "gone_b@0", "d/", "d/x@0"}
             << QStringList{"A/gone_a", "B/gone_b", "B/d"}
-            << QStringList{"d|*|X-|-|2|1", "gone_b|{T0}|X-|-|3|1", "gone_a|-|-X|{T0}|3|1"} << false;
+            << QStringList{"d|*|X-|-|2|1", "gone_b|{T0}|X-|-|3|1", "gone_a|-|-X|{T0}|3|1"} << false
+            << 0;
         QTest::newRow("a folder new on each side")
             << QStringList{"da/", "da/sub/", "da/sub/x@0"} << QStringList{"db/", "db/y@2"}
-            << QStringList{} << QStringList{"da|*|>>|-|0|1", "db|-|<<|*|0|1"} << false;
+            << QStringList{} << QStringList{"da|*|>>|-|0|1", "db|-|<<|*|0|1"} << false << 0;
         QTest::newRow("a kind conflict")
             << QStringList{"clash@0", "f@0"} << QStringList{"clash/"} << QStringList{}
-            << QStringList{"f|{T0}|>>|-|1|1"} << false;
+            << QStringList{"f|{T0}|>>|-|1|1"} << false << 2;
         QTest::newRow("an empty side")
             << QStringList{"f@0", "d/", "d/g@0"} << QStringList{"f@0", "d/", "d/g@0"}
-            << QStringList{"B/f", "B/d"} << QStringList{"d|*|X-|-|2|1", "f|{T0}|X-|-|3|1"} << true;
+            << QStringList{"B/f", "B/d"} << QStringList{"d|*|X-|-|2|1", "f|{T0}|X-|-|3|1"} << true
+            << 0;
     }
     void previewShowsTheRunThatFollows() {
         QFETCH(QStringList, a);
@@ -227,6 +230,7 @@ private Q_SLOTS:
         QFETCH(QStringList, removeAfterFirstRun);
         QFETCH(QStringList, rows);
         QFETCH(bool, warns);
+        QFETCH(int, errors);
         test::RunSandbox sandbox;
         const Window window;
         window.Prompts().autoAnswer = Answer::Yes;
@@ -253,6 +257,7 @@ private Q_SLOTS:
         QVERIFY2(!window.Prompts().shownEngineKinds.contains(MessageKind::Question),
                  "a preview asks nothing");
         const QStringList previewErrors = ErrorsShown(window.Prompts());
+        QCOMPARE(previewErrors.size(), errors);
         QStringList previewed = window.LogRows();
         QVERIFY(previewed.size() >= 2);
         QCOMPARE(previewed.takeFirst(), PreviewHeader("P"));
