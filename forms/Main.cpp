@@ -110,6 +110,11 @@ private:
     QWidget& m_widget;
 };
 
+// The header row of a preview, which must not read as if the profile had been synchronized.
+QString PreviewHeaderCaption(const QString& profileName) {
+    return QStringLiteral("Preview of ") + profileName + u':';
+}
+
 int WindowStateValue(Qt::WindowStates state) {
     if (state & Qt::WindowMinimized) {
         return 1;
@@ -142,9 +147,9 @@ TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
     resize(kDesignWidth, kDesignHeight);
     setWindowIcon(ProgramIcon());
 
-    const std::array<const char*, 11> mainImages = {"new",     "open",   "save",     "add",
+    const std::array<const char*, 12> mainImages = {"new",     "open",   "save",     "add",
                                                     "delete",  "moveup", "movedown", "properties",
-                                                    "syncall", "abort",  "help"};
+                                                    "syncall", "abort",  "help",     "preview"};
     std::transform(mainImages.begin(), mainImages.end(), imlMain.begin(), ResourceImage);
     imlIcons = {ResourceImage("folder"), ResourceImage("file"), ResourceImage("folder-deleted"),
                 ResourceImage("file-deleted")};
@@ -160,6 +165,7 @@ TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(false);
+    ProgressBar->setFormat("Preview");  // shown during a preview only
     ProgressBar->hide();
     connect(stbMain, &TStatusBar::GeometryChanged, this, &TfrmMain::stbMainResize);
 }
@@ -169,7 +175,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::CreateActions() {
     using K = QKeyCombination;
     const K none(Qt::Key_unknown);
-    const std::array<ActionEntry, 16> entries = {{
+    const std::array<ActionEntry, 18> entries = {{
         {&TfrmMain::actEditAdd, "actEditAdd", "&Add...", "Add",
          "Adds a new profile to the current project.", none, 3, true, "Add",
          &TfrmMain::actEditAddExecute},
@@ -212,6 +218,13 @@ void TfrmMain::CreateActions() {
         {&TfrmMain::actFileSetAsDefault, "actFileSetAsDefault", "&Default Project", "Default",
          "Sets this project as a default project.", none, -1, true, nullptr,
          &TfrmMain::actFileSetAsDefaultExecute},
+        {&TfrmMain::actPreviewAll, "actPreviewAll", "&Preview All", "Preview All",
+         "Shows what synchronizing the checked profile(s) would do, without changing anything.",
+         K(Qt::SHIFT, Qt::Key_F5), 11, false, "Preview", &TfrmMain::actPreviewAllExecute},
+        {&TfrmMain::actPreviewSelected, "actPreviewSelected", "Preview S&elected",
+         "Preview Selected",
+         "Shows what synchronizing only the selected profile would do, without changing anything.",
+         K(Qt::SHIFT, Qt::Key_F4), -1, false, nullptr, &TfrmMain::actPreviewSelectedExecute},
     }};
 
     for (const ActionEntry& entry : entries) {
@@ -240,6 +253,9 @@ void TfrmMain::CreateActions() {
         m_handlers.insert(action, entry.handler);
     }
     actFileSetAsDefault->setCheckable(true);
+    // A preview is offered exactly when the run it shows could start.
+    connect(actSyncAll, &QAction::enabledChanged, actPreviewAll, &QAction::setEnabled);
+    connect(actSyncSelected, &QAction::enabledChanged, actPreviewSelected, &QAction::setEnabled);
     addActions(aclMain);
     new TShortcutGuard(*this, aclMain);  // owned by the window
 }
@@ -269,6 +285,7 @@ void TfrmMain::CreateToolBar() {
     addButton(actEditMoveDown, "tbEditMoveDown");
     tbrMain->addSeparator()->setObjectName("tbSep2");
     addButton(actSyncAll, "tbSyncAll");
+    addButton(actPreviewAll, "tbPreviewAll");
     addButton(actSyncAbort, "tbSyncAbort");
 }
 
@@ -358,7 +375,7 @@ void TfrmMain::CreateMenus() {
 
     QMenu* mnuSync = mnuMain->addMenu("&Synchronization");
     mnuSync->setObjectName("mnuSync");
-    mnuSync->addActions({actSyncAll, actSyncSelected});
+    mnuSync->addActions({actSyncAll, actPreviewAll, actSyncSelected, actPreviewSelected});
     mnuSync->addSeparator()->setObjectName("mnuSyncSep1");
     mnuSync->addAction(actSyncAbort);
 
@@ -372,6 +389,8 @@ void TfrmMain::CreateMenus() {
     popEdit->setObjectName("popEdit");
     AddProxyAction(*popEdit, *actSyncSelected, "Synchronize This Item")
         ->setObjectName("popSyncSelected");
+    AddProxyAction(*popEdit, *actPreviewSelected, "Preview This Item")
+        ->setObjectName("popPreviewSelected");
     popEdit->addSeparator()->setObjectName("popEditSep1");
     popEditExplore = popEdit->addMenu("&Explore");
     popEditExplore->setObjectName("popEditExplore");
@@ -708,11 +727,19 @@ void TfrmMain::actHelpAboutExecute() {
 // ---- Runs
 
 void TfrmMain::actSyncAllExecute() {
-    StartRun(true);
+    StartRun(true, RunMode::Synchronize);
 }
 
 void TfrmMain::actSyncSelectedExecute() {
-    StartRun(false);
+    StartRun(false, RunMode::Synchronize);
+}
+
+void TfrmMain::actPreviewAllExecute() {
+    StartRun(true, RunMode::Preview);
+}
+
+void TfrmMain::actPreviewSelectedExecute() {
+    StartRun(false, RunMode::Preview);
 }
 
 void TfrmMain::actSyncAbortExecute() {
@@ -721,18 +748,21 @@ void TfrmMain::actSyncAbortExecute() {
     }
 }
 
-void TfrmMain::StartRun(bool syncAllMode) {
+void TfrmMain::StartRun(bool syncAllMode, RunMode mode) {
     SyncAllMode = syncAllMode;
+    m_runMode = mode;
     m_logModel->Clear();
     actSyncAbort->setEnabled(true);
     actSyncAll->setEnabled(false);
     actSyncSelected->setEnabled(false);
     stbMain->SetSimplePanel(false);
+    // A preview says so on the bar that shows how far the run has come, from start to end.
+    ProgressBar->setTextVisible(m_runMode == RunMode::Preview);
     ProgressBar->show();
     stbMainResize();
     repaint();
     // The worker starts itself and deletes itself once the run is over.
-    SyncThread = new TKalvex(m_frontend, SyncAllMode);
+    SyncThread = new TKalvex(m_frontend, SyncAllMode, m_runMode);
     connect(SyncThread, &QObject::destroyed, this, [this] {
         // Null unless a newer run has started since this worker's end.
         if (m_quitWhenIdle && SyncThread.isNull()) {
@@ -788,7 +818,8 @@ void TfrmMain::RunBeginProfile(const QString& profileName, int topLevelFolders) 
     stbMain->SetPanelText(1, panelText);
     stbMain->SetPanelWidth(1,
                            stbMain->fontMetrics().horizontalAdvance(panelText) + kPanelTextMargin);
-    m_logModel->AddCaptionRow(HeaderRowCaption(profileName));
+    m_logModel->AddCaptionRow(m_runMode == RunMode::Preview ? PreviewHeaderCaption(profileName)
+                                                            : HeaderRowCaption(profileName));
 }
 
 void TfrmMain::RunShowFolder(const QString& currentFolder, bool topLevel) {

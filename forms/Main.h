@@ -88,6 +88,8 @@ private:
     void actFileExitExecute();
     void actSyncAllExecute();
     void actSyncSelectedExecute();
+    void actPreviewAllExecute();
+    void actPreviewSelectedExecute();
     void actSyncAbortExecute();
     void actEditAddExecute();
     void actEditDeleteExecute();
@@ -109,7 +111,7 @@ private:
     void MoveSelectedRow(int offset);
     void ExploreDirectory(int column);
 
-    void StartRun(bool syncAllMode);
+    void StartRun(bool syncAllMode, RunMode mode);
     bool AskToSave();  // the save question; true when the command may go on
     void LoadProject(const QString& path);
     bool SaveProject(const QString& path);
@@ -143,7 +145,7 @@ private:
     TStatusBar* stbMain = nullptr;
     QMenu* popEdit = nullptr;
     QMenu* popEditExplore = nullptr;
-    std::array<QIcon, 11> imlMain;
+    std::array<QIcon, 12> imlMain;
     std::array<QIcon, 4> imlIcons;
 
     QAction* actEditAdd = nullptr;
@@ -162,6 +164,8 @@ private:
     QAction* actHelpContents = nullptr;
     QAction* actSyncAbort = nullptr;
     QAction* actFileSetAsDefault = nullptr;
+    QAction* actPreviewAll = nullptr;
+    QAction* actPreviewSelected = nullptr;
     QList<QAction*> aclMain;
     QHash<QAction*, Handler> m_handlers;
 
@@ -170,6 +174,7 @@ private:
     QProgressBar* ProgressBar = nullptr;
     bool Modified = false;
     bool SyncAllMode = false;
+    RunMode m_runMode = RunMode::Synchronize;  // of the run under way or the last one
 
     TThreadFrontend m_frontend;
     QString m_applicationTitle = "Kalvex";

@@ -59,6 +59,7 @@ public:
     void ShowEngineMessage(const EngineMessage& message,
                            std::function<void(Answer)> answered) override {
         shownEngineMessages.append(message.text);
+        shownEngineKinds.append(message.kind);
         if (autoAnswer) {
             answered(*autoAnswer);
         } else {
@@ -91,6 +92,7 @@ public:
     int closedEngineMessages = 0;
     QStringList errors;
     QStringList shownEngineMessages;
+    QList<MessageKind> shownEngineKinds;  // of shownEngineMessages, in the same order
     QList<EngineBox> openEngineBoxes;
     ScriptedFolderPrompts folders;
     RecordingUrlOpener opener;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -19,15 +20,18 @@ using kalvex::test::Window;
 
 namespace {
 
-// Counts the key presses that reach a control.
+// Counts the key presses that reach a control, other than those of the modifier keys.
 class KeyCounter final : public QObject {
 public:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::KeyPress &&
+            !kModifierKeys.contains(static_cast<const QKeyEvent*>(event)->key())) {
             ++presses;
         }
         return false;
     }
+    static inline const QList<int> kModifierKeys = {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt,
+                                                    Qt::Key_Meta};
     int presses = 0;
 };
 
@@ -86,6 +90,13 @@ private Q_SLOTS:
             false);
         row("actFileSetAsDefault", "&Default Project", "Default",
             "Sets this project as a default project.", "", false, true);
+        row("actPreviewAll", "&Preview All", "Preview All",
+            "Shows what synchronizing the checked profile(s) would do, without changing anything.",
+            "Shift+F5", true, false);
+        row("actPreviewSelected", "Preview S&elected", "Preview Selected",
+            "Shows what synchronizing only the selected profile would do, without changing "
+            "anything.",
+            "Shift+F4", false, false);
     }
     void actionTable() {
         QFETCH(QString, name);
@@ -115,11 +126,16 @@ private Q_SLOTS:
         QTest::newRow("Edit") << "mnuEdit" << QStringList{"&Add...",       "&Delete",    "-",
                                                           "Move &Up",      "Move &Down", "-",
                                                           "P&roperties..."};
-        QTest::newRow("Synchronization")
-            << "mnuSync" << QStringList{"Synchronize &All", "Synchronize &Selected", "-", "A&bort"};
+        QTest::newRow("Synchronization") << "mnuSync" << QStringList{"Synchronize &All",
+                                                                     "&Preview All",
+                                                                     "Synchronize &Selected",
+                                                                     "Preview S&elected",
+                                                                     "-",
+                                                                     "A&bort"};
         QTest::newRow("Help") << "mnuHelp" << QStringList{"&Help...", "-", "&About..."};
         QTest::newRow("pop-up") << "popEdit"
                                 << QStringList{"Synchronize This Item",
+                                               "Preview This Item",
                                                "-",
                                                "&Explore",
                                                "-",
@@ -141,6 +157,49 @@ private Q_SLOTS:
         QCOMPARE(Entries(*found), entries);
     }
 
+    // The key of each entry, as the menu shows it beside the caption.
+    void synchronizationMenuShowsTheKeys() {
+        const Window window;
+        QStringList shown;
+        for (const QAction* action : window->findChild<QMenu*>("mnuSync")->actions()) {
+            const QString key = action->shortcut().toString(QKeySequence::NativeText);
+            shown.append(action->isSeparator()
+                             ? QString("-")
+                             : action->text() + (key.isEmpty() ? "" : "\t" + key));
+        }
+        QCOMPARE(shown, (QStringList{"Synchronize &All\tF5", "&Preview All\tShift+F5",
+                                     "Synchronize &Selected\tF4", "Preview S&elected\tShift+F4",
+                                     "-", "A&bort\tEsc"}));
+    }
+
+    // Each entry of the pop-up that stands for a run command follows that command.
+    void popUpRunEntriesFollowTheirCommands_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Synchronize This Item") << "popSyncSelected"
+                                               << "actSyncSelected";
+        QTest::newRow("Preview This Item") << "popPreviewSelected"
+                                           << "actPreviewSelected";
+    }
+    void popUpRunEntriesFollowTheirCommands() {
+        QFETCH(QString, entry);
+        QFETCH(QString, command);
+        const Window window;
+        QTemporaryDir dir;
+        const QString project = dir.filePath("p.kvx");
+        QVERIFY(test::WriteProject(project, {{true, "one", "/a", "/b"}}));
+        window->FormCreate({project});
+        const QAction* proxy = window->findChild<QMenu*>("popEdit")->findChild<QAction*>(entry);
+        QVERIFY(proxy != nullptr);
+        const QAction* target = window.Action(command);
+        QCOMPARE(proxy->statusTip(), target->statusTip());
+        QVERIFY(!proxy->isEnabled());
+        window.SelectRow(0);
+        QVERIFY(target->isEnabled() && proxy->isEnabled());
+        window.SelectRow(-1);
+        QVERIFY(!target->isEnabled() && !proxy->isEnabled());
+    }
+
     void menuBarOrderAndToolButtons() {
         const Window window;
         QStringList top;
@@ -160,7 +219,12 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(buttons, (QStringList{"New", "Open", "Save", "|", "Add", "Delete", "Up", "Down",
-                                       "|", "Sync All", "Abort"}));
+                                       "|", "Sync All", "Preview", "Abort"}));
+        // The preview has an image of its own, not Synchronize All's.
+        const QImage syncImage = window.Action("actSyncAll")->icon().pixmap(16).toImage();
+        const QImage previewImage = window.Action("actPreviewAll")->icon().pixmap(16).toImage();
+        QCOMPARE(previewImage.size(), QSize(16, 16));
+        QVERIFY(previewImage != syncImage);
         QCOMPARE(window->findChild<QMenu*>("popEdit")->defaultAction(),
                  window.Action("actEditProperties"));
     }
@@ -190,30 +254,35 @@ private Q_SLOTS:
 
     // Every route to a disabled command: none of them starts a run.
     void disabledCommandNeverRuns_data() {
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("route");
-        QTest::newRow("trigger") << "trigger";
-        QTest::newRow("shortcut F5") << "key";
-        QTest::newRow("tool button") << "button";
-        QTest::newRow("menu entry") << "menu";
+        for (const char* command : {"actSyncAll", "actPreviewAll"}) {
+            for (const char* route : {"trigger", "key", "button", "menu"}) {
+                QTest::addRow("%s, %s", command, route) << command << route;
+            }
+        }
     }
     void disabledCommandNeverRuns() {
+        QFETCH(QString, command);
         QFETCH(QString, route);
         const Window window;
         window->FormCreate({});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        QAction* syncAll = window.Action("actSyncAll");
-        QVERIFY(!syncAll->isEnabled());
+        QAction* action = window.Action(command);
+        QVERIFY(!action->isEnabled());
         if (route == "trigger") {
-            syncAll->trigger();
+            action->trigger();
         } else if (route == "key") {
             window.LogList()->setFocus();
-            QTest::keyClick(window.LogList(), Qt::Key_F5);
+            QTest::keySequence(window.LogList(), action->shortcut());
         } else if (route == "button") {
             auto* toolBar = window->findChild<QToolBar*>("tbrMain");
-            QTest::mouseClick(toolBar->widgetForAction(syncAll), Qt::LeftButton);
+            QTest::mouseClick(toolBar->widgetForAction(action), Qt::LeftButton);
         } else {
-            window->findChild<QMenu*>("mnuSync")->actions().first()->activate(QAction::Trigger);
+            const QList<QAction*> entries = window->findChild<QMenu*>("mnuSync")->actions();
+            QVERIFY(entries.contains(action));
+            entries.at(entries.indexOf(action))->activate(QAction::Trigger);
         }
         QCoreApplication::processEvents();
         QVERIFY(!window.Action("actSyncAbort")->isEnabled());
@@ -224,15 +293,22 @@ private Q_SLOTS:
     // The key of a disabled command is swallowed; other keys reach the control.
     void keysOfDisabledCommandsDoNotReachTheControl_data() {
         QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("reaching");
-        QTest::newRow("Esc outside a run") << int(Qt::Key_Escape) << 0;
-        QTest::newRow("F4 without a selection") << int(Qt::Key_F4) << 0;
-        QTest::newRow("Enter without a selection") << int(Qt::Key_Return) << 0;
-        QTest::newRow("Del without a selection") << int(Qt::Key_Delete) << 0;
-        QTest::newRow("a key of no command") << int(Qt::Key_Down) << 1;
+        const int none = Qt::NoModifier;
+        const int shift = Qt::ShiftModifier;
+        QTest::newRow("Esc outside a run") << int(Qt::Key_Escape) << none << 0;
+        QTest::newRow("F4 without a selection") << int(Qt::Key_F4) << none << 0;
+        QTest::newRow("Shift+F4 without a selection") << int(Qt::Key_F4) << shift << 0;
+        QTest::newRow("Shift+F5 without a profile") << int(Qt::Key_F5) << shift << 0;
+        QTest::newRow("Enter without a selection") << int(Qt::Key_Return) << none << 0;
+        QTest::newRow("Del without a selection") << int(Qt::Key_Delete) << none << 0;
+        QTest::newRow("a key of no command") << int(Qt::Key_Down) << none << 1;
+        QTest::newRow("a shifted key of no command") << int(Qt::Key_F6) << shift << 1;
     }
     void keysOfDisabledCommandsDoNotReachTheControl() {
         QFETCH(int, key);
+        QFETCH(int, modifiers);
         QFETCH(int, reaching);
         const Window window;
         window->show();
@@ -240,7 +316,8 @@ private Q_SLOTS:
         KeyCounter counter;
         window.LogList()->installEventFilter(&counter);
         window.LogList()->setFocus();
-        QTest::keyClick(window.LogList(), static_cast<Qt::Key>(key));
+        QTest::keyClick(window.LogList(), static_cast<Qt::Key>(key),
+                        static_cast<Qt::KeyboardModifiers>(modifiers));
         QCOMPARE(counter.presses, reaching);
     }
 
@@ -341,8 +418,9 @@ private Q_SLOTS:
         QVERIFY(
             test::WriteProject(project, {{true, "one", "/a", "/b"}, {true, "two", "/c", "/d"}}));
         window->FormCreate({project});
-        const QStringList rowCommands = {"actEditDelete", "actEditMoveUp", "actEditMoveDown",
-                                         "actEditProperties", "actSyncSelected"};
+        const QStringList rowCommands = {"actEditDelete",   "actEditMoveUp",
+                                         "actEditMoveDown", "actEditProperties",
+                                         "actSyncSelected", "actPreviewSelected"};
         const auto enabled = [&] {
             QStringList on;
             for (const QString& name : rowCommands) {

@@ -101,11 +101,11 @@ int SelectedIndex(const Window& window) {
     return selected.isEmpty() ? -1 : window.SyncList()->indexOfTopLevelItem(selected.first());
 }
 
-// The six commands that follow the selection, by name, that are enabled now.
+// The seven commands that follow the selection, by name, that are enabled now.
 QStringList EnabledRowCommands(const Window& window) {
     QStringList enabled;
     for (const char* name : {"actEditDelete", "actEditMoveUp", "actEditMoveDown",
-                             "actEditProperties", "actSyncSelected"}) {
+                             "actEditProperties", "actSyncSelected", "actPreviewSelected"}) {
         if (window.Action(name)->isEnabled()) {
             enabled.append(name);
         }
@@ -117,7 +117,8 @@ QStringList EnabledRowCommands(const Window& window) {
 }
 
 const QStringList kAllRowCommands = {"actEditDelete",     "actEditMoveUp",   "actEditMoveDown",
-                                     "actEditProperties", "actSyncSelected", "popEditExplore"};
+                                     "actEditProperties", "actSyncSelected", "actPreviewSelected",
+                                     "popEditExplore"};
 
 }  // namespace
 
@@ -231,8 +232,9 @@ private Q_SLOTS:
         QCOMPARE(Rows(window), rowsAfter);
         QCOMPARE(SelectedIndex(window), expected);
         QVERIFY(window->IsModified());
-        // The first profile makes Synchronize All available.
+        // The first profile makes Synchronize All and Preview All available.
         QVERIFY(window.Action("actSyncAll")->isEnabled());
+        QVERIFY(window.Action("actPreviewAll")->isEnabled());
         QCOMPARE(EnabledRowCommands(window), kAllRowCommands);
     }
 
@@ -431,6 +433,7 @@ private Q_SLOTS:
         QCOMPARE(EnabledRowCommands(window), QStringList());
         QVERIFY(window->IsModified());
         QCOMPARE(window.Action("actSyncAll")->isEnabled(), rows > 1);
+        QCOMPARE(window.Action("actPreviewAll")->isEnabled(), rows > 1);
         QVERIFY(window.Prompts().saveQuestions == 0 && window.Prompts().errors.isEmpty());
     }
 
@@ -548,9 +551,9 @@ private Q_SLOTS:
     // With nothing selected no route runs a row command.
     void rowCommandsNeverRunWithoutASelection_data() {
         QTest::addColumn<QString>("entry");
-        for (const char* name :
-             {"actEditDelete", "actEditMoveUp", "actEditMoveDown", "actEditProperties",
-              "actSyncSelected", "popEditExploreDirA", "popEditExploreDirB"}) {
+        for (const char* name : {"actEditDelete", "actEditMoveUp", "actEditMoveDown",
+                                 "actEditProperties", "actSyncSelected", "actPreviewSelected",
+                                 "popEditExploreDirA", "popEditExploreDirB"}) {
             QTest::newRow(name) << name;
         }
     }
@@ -640,7 +643,8 @@ private Q_SLOTS:
         QVERIFY(window->findChildren<TfrmAbout*>().isEmpty());
     }
 
-    // Editing during a run never enables Synchronize Selected; the run's end does.
+    // Editing during a run never enables Synchronize Selected or Preview Selected; the run's
+    // end does.
     void editingDuringARunKeepsSyncSelectedDisabled() {
         test::RunSandbox sandbox;
         const Window window;
@@ -668,6 +672,8 @@ private Q_SLOTS:
         QCOMPARE(dialog.Shown(), 1);
         QCOMPARE(window.ProfileNames(), (QStringList{"added", "second", "first"}));
         QVERIFY(!selected->isEnabled() && !all->isEnabled());
+        QVERIFY(!window.Action("actPreviewSelected")->isEnabled());
+        QVERIFY(!window.Action("actPreviewAll")->isEnabled());
         QCOMPARE(EnabledRowCommands(window),
                  (QStringList{"actEditDelete", "actEditMoveUp", "actEditMoveDown",
                               "actEditProperties", "popEditExplore"}));
@@ -675,6 +681,8 @@ private Q_SLOTS:
         window.Prompts().AnswerOldest(Answer::No);
         QVERIFY(window.WaitForRunEnd());
         QVERIFY(selected->isEnabled() && all->isEnabled());
+        QVERIFY(window.Action("actPreviewSelected")->isEnabled());
+        QVERIFY(window.Action("actPreviewAll")->isEnabled());
     }
 
     // A folder that filled the project reader's buffer keeps its profile from running through

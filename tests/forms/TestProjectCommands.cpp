@@ -92,6 +92,8 @@ private Q_SLOTS:
         QCOMPARE(window.SyncList()->topLevelItem(0)->text(2), QString("/b1"));
         QVERIFY(window.Action("actSyncAll")->isEnabled());
         QVERIFY(!window.Action("actSyncSelected")->isEnabled());
+        QVERIFY(window.Action("actPreviewAll")->isEnabled());
+        QVERIFY(!window.Action("actPreviewSelected")->isEnabled());
         QCOMPARE(window->CurrentProjectFileName(), Path("first.kvx"));
         QVERIFY(!window->IsModified());
     }

@@ -1,17 +1,22 @@
 #include "GuiTest.h"
 #include "RunFixture.h"
+#include "TestEnvironment.h"
 #include "Window.h"
 #include "forms/StatusBar.h"
 
 #include <QAction>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+
+#include <sys/stat.h>
 
 using namespace kalvex;
 using kalvex::test::Node;
@@ -50,6 +55,72 @@ const QString kDone = "Done.||||-1|-1";
 
 QString Header(const QString& name) {
     return "Synchronizing " + name + ":||||-1|-1";
+}
+
+QString PreviewHeader(const QString& name) {
+    return "Preview of " + name + ":||||-1|-1";
+}
+
+// The run commands that are enabled now, by name.
+QStringList EnabledRunCommands(const Window& window) {
+    QStringList enabled;
+    for (const char* name :
+         {"actSyncAll", "actPreviewAll", "actSyncSelected", "actPreviewSelected", "actSyncAbort"}) {
+        if (window.Action(name)->isEnabled()) {
+            enabled.append(name);
+        }
+    }
+    return enabled;
+}
+
+// Every path below `root` with its mode, size and modification time to the nanosecond, and
+// the bytes of every file: what a preview must leave exactly as it was.
+QStringList Snapshot(const QString& root) {
+    QStringList lines;
+    const auto line = [](const QString& path) {
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+            return path + " (missing)";
+        }
+        QString text = QString("%1 %2 %3 %4.%5")
+                           .arg(path)
+                           .arg(st.st_mode, 0, 8)
+                           .arg(st.st_size)
+                           .arg(st.st_mtim.tv_sec)
+                           .arg(st.st_mtim.tv_nsec);
+        QFile file(path);
+        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
+            text += ' ' + QString::fromLatin1(file.readAll().toHex());
+        }
+        return text;
+    };
+    lines << line(root);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        lines << line(it.next());
+    }
+    lines.sort();
+    return lines;
+}
+
+// Both folders of every profile, their log files and the project file; the trash; the
+// settings.
+QStringList DiskState(const test::RunSandbox& sandbox) {
+    return Snapshot(sandbox.Path("")) +
+           Snapshot(test::PrivateHome::Path() + "/.local/share/Trash") +
+           Snapshot(QSettings("Marvolt", "Kalvex").fileName());
+}
+
+// The texts of the engine's boxes shown so far that were not questions.
+QStringList ErrorsShown(const test::ScriptedPrompts& prompts) {
+    QStringList errors;
+    for (int index = 0; index < prompts.shownEngineMessages.size(); ++index) {
+        if (prompts.shownEngineKinds.at(index) == MessageKind::Error) {
+            errors.append(prompts.shownEngineMessages.at(index));
+        }
+    }
+    return errors;
 }
 
 }  // namespace
@@ -122,6 +193,208 @@ private Q_SLOTS:
         QCOMPARE(window.LogRows(), expected);
     }
 
+    // Preview All shows the rows of the Synchronize All that follows it, and changes nothing.
+    void previewShowsTheRunThatFollows_data() {
+        QTest::addColumn<QStringList>("a");
+        QTest::addColumn<QStringList>("b");
+        QTest::addColumn<QStringList>("removeAfterFirstRun");  // empty: no run, so no log
+        QTest::addColumn<QStringList>("rows");  // action rows of the preview and of the run
+        QTest::addColumn<bool>("warns");        // a side is empty: the run would ask first
+        QTest::addColumn<int>("errors");        // error boxes of the preview, as of the run
+        QTest::newRow("no log: new, newer and older files on both sides")
+            << QStringList{"new_a@0", "newer_a@100", "older_a@0", "same@0"}
+            << QStringList{"new_b@10", "newer_a@0", "older_a@100", "same@0"} << QStringList{}
+            << QStringList{"newer_a|{T100}|>|{T0}|1|1", "new_a|{T0}|>>|-|1|1",
+                           "older_a|{T0}|<|{T100}|1|1", "new_b|-|<<|{T10}|1|1"}
+            << false << 0;
+        QTest::newRow("deletions on both sides")
+            << QStringList{"kept@0", "gone_a@0", "gone_b@0", "d/", "d/x@0"}
+            << QStringList{"kept@0", "gone_a@0", "gone_b@0", "d/", "d/x@0"}
+            << QStringList{"A/gone_a", "B/gone_b", "B/d"}
+            << QStringList{"d|*|X-|-|2|1", "gone_b|{T0}|X-|-|3|1", "gone_a|-|-X|{T0}|3|1"} << false
+            << 0;
+        QTest::newRow("a folder new on each side")
+            << QStringList{"da/", "da/sub/", "da/sub/x@0"} << QStringList{"db/", "db/y@2"}
+            << QStringList{} << QStringList{"da|*|>>|-|0|1", "db|-|<<|*|0|1"} << false << 0;
+        QTest::newRow("a kind conflict")
+            << QStringList{"clash@0", "f@0"} << QStringList{"clash/"} << QStringList{}
+            << QStringList{"f|{T0}|>>|-|1|1"} << false << 2;
+        QTest::newRow("an empty side")
+            << QStringList{"f@0", "d/", "d/g@0"} << QStringList{"f@0", "d/", "d/g@0"}
+            << QStringList{"B/f", "B/d"} << QStringList{"d|*|X-|-|2|1", "f|{T0}|X-|-|3|1"} << true
+            << 0;
+    }
+    void previewShowsTheRunThatFollows() {
+        QFETCH(QStringList, a);
+        QFETCH(QStringList, b);
+        QFETCH(QStringList, removeAfterFirstRun);
+        QFETCH(QStringList, rows);
+        QFETCH(bool, warns);
+        QFETCH(int, errors);
+        test::RunSandbox sandbox;
+        const Window window;
+        window.Prompts().autoAnswer = Answer::Yes;
+        Open(window, sandbox, {sandbox.MakeProfile("P", Nodes(a), Nodes(b))});
+        if (!removeAfterFirstRun.isEmpty()) {
+            window.Action("actSyncAll")->trigger();
+            QVERIFY(window.WaitForRunEnd());
+            for (const QString& relative : std::as_const(removeAfterFirstRun)) {
+                const QString path = sandbox.Path("P/" + relative);
+                QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively()
+                                                : QFile::remove(path));
+            }
+        }
+        window.Prompts().shownEngineMessages.clear();
+        window.Prompts().shownEngineKinds.clear();
+        const QString title = window->windowTitle();
+        const QStringList before = DiskState(sandbox);
+
+        window.Action("actPreviewAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(window->windowTitle(), title);
+        QVERIFY(!window->IsModified());
+        QVERIFY2(!window.Prompts().shownEngineKinds.contains(MessageKind::Question),
+                 "a preview asks nothing");
+        const QStringList previewErrors = ErrorsShown(window.Prompts());
+        QCOMPARE(previewErrors.size(), errors);
+        QStringList previewed = window.LogRows();
+        QVERIFY(previewed.size() >= 2);
+        QCOMPARE(previewed.takeFirst(), PreviewHeader("P"));
+        QCOMPARE(previewed.takeLast(), kDone);
+        if (warns) {
+            const QString warning = previewed.isEmpty() ? QString() : previewed.takeLast();
+            QVERIFY2(warning.startsWith("Warning: the folder ") && warning.endsWith("||||-1|-1"),
+                     qPrintable(warning));
+        }
+        const QStringList expected = WithTimes(rows);
+        QCOMPARE(previewed, expected);
+
+        window.Prompts().shownEngineMessages.clear();
+        window.Prompts().shownEngineKinds.clear();
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), QStringList{Header("P")} + expected + QStringList{kDone});
+        QCOMPARE(ErrorsShown(window.Prompts()), previewErrors);
+        QVERIFY(DiskState(sandbox) != before);
+    }
+
+    // Preview Selected by its key and by the pop-up: the selected profile only, checked or not.
+    void previewSelectedShowsOnlyThatProfile_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("Shift+F4") << "key";
+        QTest::newRow("pop-up") << "pop-up";
+    }
+    void previewSelectedShowsOnlyThatProfile() {
+        QFETCH(QString, route);
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {}),
+              sandbox.MakeProfile("two", Nodes({"b.txt@0"}), {}, false)});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        window.SelectRow(1);
+        const QStringList before = DiskState(sandbox);
+        if (route == "key") {
+            QTest::keyClick(window.LogList(), Qt::Key_F4, Qt::ShiftModifier);
+        } else {
+            window->findChild<QMenu*>("popEdit")
+                ->findChild<QAction*>("popPreviewSelected")
+                ->trigger();
+        }
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), WithTimes({PreviewHeader("two"), "b.txt|{T0}|>>|-|1|1", kDone}));
+        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
+    }
+
+    // While a preview runs it holds the commands as a run does, and the status bar says
+    // "Preview"; the run that follows says nothing of the kind.
+    void enabledStatesThroughAPreview_data() {
+        QTest::addColumn<int>("selectedAtTheEnd");
+        QTest::newRow("a row selected") << 1;
+        QTest::newRow("no row selected") << -1;
+    }
+    void enabledStatesThroughAPreview() {
+        QFETCH(int, selectedAtTheEnd);
+        test::RunSandbox sandbox;
+        const Window window;
+        // The kind conflict holds the preview at its error box.
+        Open(window, sandbox,
+             {sandbox.MakeProfile("Pictures", Nodes({"clash@0", "d1/"}), Nodes({"clash/"})),
+              sandbox.MakeProfile("two", {}, {})});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const QString title = window->windowTitle();
+        window.SelectRow(0);
+        const QStringList idle = {"actSyncAll", "actPreviewAll", "actSyncSelected",
+                                  "actPreviewSelected"};
+        QCOMPARE(EnabledRunCommands(window), idle);
+
+        window.Action("actPreviewAll")->trigger();
+        QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
+        QVERIFY(!window.StatusBar()->SimplePanel());
+        QVERIFY(window.Progress()->isVisible());
+        QVERIFY(window.Progress()->isTextVisible());
+        QCOMPARE(window.Progress()->text(), QString("Preview"));
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        QCOMPARE(window.Prompts().openEngineBoxes.first().message.kind, MessageKind::Error);
+        QCOMPARE(window.StatusBar()->PanelText(1), QString("Pictures:"));
+        QCOMPARE(window.Progress()->maximum(), 2);
+        QTRY_COMPARE(window.LogRows(), QStringList{PreviewHeader("Pictures")});
+        QCOMPARE(window.Progress()->text(), QString("Preview"));
+        window.SelectRow(selectedAtTheEnd);
+        window->UpdateCommands();
+        QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
+        window.Action("actPreviewSelected")->trigger();
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window->WorkerAlive());
+
+        // The second pass meets the conflict again: that box is answered as it comes.
+        window.Prompts().autoAnswer = Answer::Ok;
+        window.Prompts().AnswerOldest(Answer::Ok);
+        QVERIFY(window.WaitForRunEnd());
+        window.Prompts().autoAnswer.reset();
+        const QStringList atTheEnd = {"actSyncAll", "actPreviewAll"};
+        QCOMPARE(EnabledRunCommands(window), selectedAtTheEnd >= 0 ? idle : atTheEnd);
+        QVERIFY(window.StatusBar()->SimplePanel());
+        QCOMPARE(window.StatusBar()->SimpleText(), QString());
+        QCOMPARE(window.StatusBar()->PanelText(1), QString());
+        QVERIFY(window.Progress()->isHidden());
+        QCOMPARE(window->windowTitle(), title);
+        QVERIFY(!window->IsModified());
+        QCOMPARE(window.LogRows().first(), PreviewHeader("Pictures"));
+        QCOMPARE(window.LogRows().last(), kDone);
+
+        // The run's question about the missing log holds it.
+        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Progress()->isVisible());
+        QVERIFY(!window.Progress()->isTextVisible());
+        QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
+        QTRY_COMPARE(window.LogRows(), QStringList{Header("Pictures")});
+        window.Prompts().AnswerOldest(Answer::No);
+        QVERIFY(window.WaitForRunEnd());
+    }
+
+    void abortStopsAPreview() {
+        test::RunSandbox sandbox;
+        const Window window;
+        Open(window, sandbox,
+             {sandbox.MakeProfile("one", Nodes({"a.txt@0", "b.txt@0"}), {}),
+              sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        const QStringList before = DiskState(sandbox);
+        window.Action("actPreviewAll")->trigger();
+        // No hand-off has been served yet: the worker has not reached the first file.
+        QTest::keyClick(window.LogList(), Qt::Key_Escape);
+        QVERIFY(window.WaitForRunEnd());
+        QCOMPARE(window.LogRows(), (QStringList{PreviewHeader("one"), kDone}));
+        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
+    }
+
     void checkedProfilesRunTopToBottom() {
         test::RunSandbox sandbox;
         const Window window;
@@ -180,8 +453,10 @@ private Q_SLOTS:
 
         all->trigger();
         QVERIFY(abort->isEnabled() && !all->isEnabled() && !selected->isEnabled());
+        QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
         QVERIFY(!window.StatusBar()->SimplePanel());
         QVERIFY(window.Progress()->isVisible());
+        QVERIFY(!window.Progress()->isTextVisible());
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         // The question is open and the window still takes commands.
         QCOMPARE(window.StatusBar()->PanelText(1), QString("Pictures:"));
@@ -192,8 +467,10 @@ private Q_SLOTS:
         window.SelectRow(selectedAtTheEnd);
         window->UpdateCommands();
         QVERIFY(!selected->isEnabled() && !all->isEnabled());
+        QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
         selected->trigger();
         all->trigger();
+        window.Action("actPreviewAll")->trigger();
         QVERIFY(window->WorkerAlive());
 
         window.Prompts().AnswerOldest(Answer::Yes);
@@ -202,6 +479,10 @@ private Q_SLOTS:
         QVERIFY(window.WaitForRunEnd());
         QVERIFY(!abort->isEnabled() && all->isEnabled());
         QCOMPARE(selected->isEnabled(), selectedAtTheEnd >= 0);
+        const QStringList idle = {"actSyncAll", "actPreviewAll", "actSyncSelected",
+                                  "actPreviewSelected"};
+        const QStringList withoutSelection = {"actSyncAll", "actPreviewAll"};
+        QCOMPARE(EnabledRunCommands(window), selectedAtTheEnd >= 0 ? idle : withoutSelection);
         QVERIFY(window.StatusBar()->SimplePanel());
         QCOMPARE(window.StatusBar()->SimpleText(), QString());
         QCOMPARE(window.StatusBar()->PanelText(1), QString());
