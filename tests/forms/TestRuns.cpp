@@ -1,13 +1,14 @@
 #include "GuiTest.h"
 #include "RunFixture.h"
+#include "Sandbox.h"
 #include "TestEnvironment.h"
 #include "Window.h"
 #include "forms/StatusBar.h"
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -16,7 +17,6 @@
 #include <QTest>
 #include <QTreeView>
 
-#include <sys/stat.h>
 
 using namespace kalvex;
 using kalvex::test::Node;
@@ -73,43 +73,16 @@ QStringList EnabledRunCommands(const Window& window) {
     return enabled;
 }
 
-// Every path below `root` with its mode, size and modification time to the nanosecond, and
-// the bytes of every file: what a preview must leave exactly as it was.
-QStringList Snapshot(const QString& root) {
-    QStringList lines;
-    const auto line = [](const QString& path) {
-        struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            return path + " (missing)";
-        }
-        QString text = QString("%1 %2 %3 %4.%5")
-                           .arg(path)
-                           .arg(st.st_mode, 0, 8)
-                           .arg(st.st_size)
-                           .arg(st.st_mtim.tv_sec)
-                           .arg(st.st_mtim.tv_nsec);
-        QFile file(path);
-        if (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly)) {
-            text += ' ' + QString::fromLatin1(file.readAll().toHex());
-        }
-        return text;
-    };
-    lines << line(root);
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        lines << line(it.next());
-    }
-    lines.sort();
-    return lines;
-}
-
 // Both folders of every profile, their log files and the project file; the trash; the
 // settings.
 QStringList DiskState(const test::RunSandbox& sandbox) {
-    return Snapshot(sandbox.Path("")) +
-           Snapshot(test::PrivateHome::Path() + "/.local/share/Trash") +
-           Snapshot(QSettings("Marvolt", "Kalvex").fileName());
+    using test::Snapshot;
+    using test::Times;
+    return Snapshot(sandbox.Path(""), Times::ModificationAndChange) +
+           Snapshot(test::PrivateHome::Path() + "/.local/share/Trash",
+                    Times::ModificationAndChange) +
+           Snapshot(QFileInfo(QSettings("Marvolt", "Kalvex").fileName()).path(),
+                    Times::ModificationAndChange);
 }
 
 // The texts of the engine's boxes shown so far that were not questions.
