@@ -1,8 +1,17 @@
 #include "FileIo.h"
 
 #include <cerrno>
+#include <cstring>
+#include <ostream>
 
 namespace kalvex::platform {
+
+std::ostream& operator<<(std::ostream& out, const Result& result) {
+    if (result) {
+        return out << "ok";
+    }
+    return out << "errno " << result.Error() << " (" << std::strerror(result.Error()) << ")";
+}
 
 bool WriteAll(int fd, QByteArrayView data, int& error) {
     for (qsizetype written = 0; written < data.size();) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QtGlobal>
 
+#include <cerrno>
+#include <iosfwd>
 #include <utility>
 
 #include <unistd.h>
@@ -37,6 +40,31 @@ private:
 
     int m_fd;
 };
+
+// The outcome of a file operation: success, or the errno it failed with. It must be looked at;
+// a caller that means to go on whatever happened says so with static_cast<void> and why.
+class [[nodiscard]] Result {
+public:
+    static Result Ok() { return Result(0); }
+    // `errnoValue` is never 0, which would read as success.
+    static Result Failure(int errnoValue) {
+        Q_ASSERT(errnoValue != 0);
+        return Result(errnoValue);
+    }
+    // Fails with the errno that the failed call just left.
+    static Result FromErrno() { return Failure(errno); }
+
+    explicit operator bool() const { return m_error == 0; }
+    int Error() const { return m_error; }  // 0 on success
+
+private:
+    explicit Result(int error) : m_error(error) {}
+
+    int m_error;
+};
+
+// "ok", or the errno with its text, for test failures and logs.
+std::ostream& operator<<(std::ostream& out, const Result& result);
 
 // Stores `value` (an errno) in `error` and returns false, for one-line failure paths.
 inline bool Fail(int& error, int value) {
