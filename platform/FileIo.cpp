@@ -13,7 +13,7 @@ std::ostream& operator<<(std::ostream& out, const Result& result) {
     return out << "errno " << result.Error() << " (" << std::strerror(result.Error()) << ")";
 }
 
-bool WriteAll(int fd, QByteArrayView data, int& error) {
+Result WriteAll(int fd, QByteArrayView data) {
     for (qsizetype written = 0; written < data.size();) {
         const ssize_t put =
             ::write(fd, data.data() + written, static_cast<size_t>(data.size() - written));
@@ -21,12 +21,11 @@ bool WriteAll(int fd, QByteArrayView data, int& error) {
             if (errno == EINTR) {
                 continue;
             }
-            error = errno;
-            return false;
+            return Result::FromErrno();
         }
         written += put;
     }
-    return true;
+    return Result::Ok();
 }
 
 }  // namespace kalvex::platform

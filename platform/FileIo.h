@@ -66,14 +66,7 @@ private:
 // "ok", or the errno with its text, for test failures and logs.
 std::ostream& operator<<(std::ostream& out, const Result& result);
 
-// Stores `value` (an errno) in `error` and returns false, for one-line failure paths.
-inline bool Fail(int& error, int value) {
-    error = value;
-    return false;
-}
-
-// Writes all of `data`, going on after short writes and interruptions. False with errno in
-// `error`.
-bool WriteAll(int fd, QByteArrayView data, int& error);
+// Writes all of `data`, going on after short writes and interruptions.
+Result WriteAll(int fd, QByteArrayView data);
 
 }  // namespace kalvex::platform

@@ -155,85 +155,76 @@ EntryStatus Folder::Status(const QByteArray& name) const {
     return FromStat(st);
 }
 
-bool Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const {
+Result Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit) const {
     // fdopendir takes the descriptor over, so it gets a fresh one of its own.
     const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        error = errno;
-        return false;
+        return Result::FromErrno();
     }
     std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
     if (!dir) {
-        error = errno;
+        const Result failed = Result::FromErrno();
         ::close(fd);
-        return false;
+        return failed;
     }
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
         if (entry == nullptr) {
-            error = errno;
-            return errno == 0;
+            return errno == 0 ? Result::Ok() : Result::FromErrno();
         }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
             continue;
         }
         if (!visit(*entry)) {
-            return true;
+            return Result::Ok();
         }
     }
 }
 
-bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
+Result Folder::List(std::vector<DirEntry>& entries) const {
     entries.clear();
     std::vector<DirEntry> found;
-    const bool read = ReadEntries(
-        [&](const dirent& entry) {
-            DirEntry item;
-            item.name = QByteArray(entry.d_name);
-            item.status = Status(item.name);
-            // An entry removed since it was listed is simply not there any more.
-            if (item.status.kind != EntryKind::Missing) {
-                found.push_back(std::move(item));
-            }
-            return true;
-        },
-        error);
+    const Result read = ReadEntries([&](const dirent& entry) {
+        DirEntry item;
+        item.name = QByteArray(entry.d_name);
+        item.status = Status(item.name);
+        // An entry removed since it was listed is simply not there any more.
+        if (item.status.kind != EntryKind::Missing) {
+            found.push_back(std::move(item));
+        }
+        return true;
+    });
     if (!read) {
-        return false;
+        return read;
     }
     std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
         return CompareNames(a.name, b.name) < 0;
     });
     entries = std::move(found);
-    return true;
+    return Result::Ok();
 }
 
 int Folder::CountSubFolders() const {
     int count = 0;
-    int error = 0;
-    ReadEntries(
-        [&](const dirent& entry) {
-            if (entry.d_type == DT_DIR ||
-                (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
-                ++count;
-            }
-            return true;
-        },
-        error);
-    return error == 0 ? count : 0;
+    const Result read = ReadEntries([&](const dirent& entry) {
+        if (entry.d_type == DT_DIR ||
+            (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
+            ++count;
+        }
+        return true;
+    });
+    return read ? count : 0;
 }
 
 bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const {
     bool found = false;
-    int error = 0;
-    ReadEntries(
-        [&](const dirent& entry) {
-            found = wanted(QByteArrayView(entry.d_name));
-            return !found;
-        },
-        error);
+    // A folder that cannot be read holds no wanted name, as far as the caller can tell.
+    static_cast<void>(ReadEntries([&](const dirent& entry) {
+        found = wanted(QByteArrayView(entry.d_name));
+        return !found;
+    }));
     return found;
 }
 
@@ -246,40 +237,37 @@ bool Folder::FoldsLetterCase(Probe probe) const {
     // same entry? That also answers for case-folding folders of file systems that do not.
     std::optional<bool> folds;
     QByteArray swappedName;
-    int error = 0;
-    ReadEntries(
-        [this, &folds, &swappedName](const dirent& entry) {
-            QByteArray swapped(entry.d_name);
-            for (char& c : swapped) {
-                c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
-                    : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
-                                           : c;
-            }
-            if (swapped == entry.d_name) {
-                return true;  // no letter to ask with
-            }
-            struct stat named;
-            struct stat other;
-            if (::fstatat(m_fd, entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
-                return true;
-            }
-            folds = ::fstatat(m_fd, swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
-            // Another inode: a name of its own, or the same file under another inode number,
-            // as FUSE file systems may give it; the listing tells which.
-            if (*folds && (other.st_dev != named.st_dev || other.st_ino != named.st_ino)) {
-                swappedName = swapped;
-            }
-            return false;
-        },
-        error);
+    // A folder that cannot be read gives no name to ask with: the answer comes from below.
+    static_cast<void>(ReadEntries([this, &folds, &swappedName](const dirent& entry) {
+        QByteArray swapped(entry.d_name);
+        for (char& c : swapped) {
+            c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
+                : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
+                                       : c;
+        }
+        if (swapped == entry.d_name) {
+            return true;  // no letter to ask with
+        }
+        struct stat named;
+        struct stat other;
+        if (::fstatat(m_fd, entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+            return true;
+        }
+        folds = ::fstatat(m_fd, swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
+        // Another inode: a name of its own, or the same file under another inode number,
+        // as FUSE file systems may give it; the listing tells which.
+        if (*folds && (other.st_dev != named.st_dev || other.st_ino != named.st_ino)) {
+            swappedName = swapped;
+        }
+        return false;
+    }));
     if (folds && !swappedName.isEmpty()) {
         bool listed = false;
-        ReadEntries(
-            [&](const dirent& entry) {
-                listed = swappedName == entry.d_name;
-                return !listed;
-            },
-            error);
+        // Unread, the swapped name counts as not listed: one name for both spellings.
+        static_cast<void>(ReadEntries([&](const dirent& entry) {
+            listed = swappedName == entry.d_name;
+            return !listed;
+        }));
         return !listed;
     }
     if (folds) {

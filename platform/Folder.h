@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIo.h"
 #include "FileTime.h"
 
 #include <QByteArray>
@@ -81,8 +82,8 @@ public:
 
     // The entries of the folder without "." and "..", each with its status, in
     // case-insensitive ordinal order (letter case then decides between equal names).
-    // Returns false, with errno in `error`, when the folder cannot be read.
-    bool List(std::vector<DirEntry>& entries, int& error) const;
+    // Fails when the folder cannot be read.
+    Result List(std::vector<DirEntry>& entries) const;
 
     // The number of sub-folders (not links to folders); 0 when the folder cannot be read.
     int CountSubFolders() const;
@@ -112,9 +113,9 @@ public:
     bool Contains(const Folder& other) const;
 
 private:
-    // Calls `visit` for each entry but "." and ".." until it returns false; false with errno
-    // in `error` when the folder cannot be read.
-    bool ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const;
+    // Calls `visit` for each entry but "." and ".." until it returns false; fails when the
+    // folder cannot be read.
+    Result ReadEntries(const std::function<bool(const dirent& entry)>& visit) const;
 
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
     static Folder Failed(int error);
