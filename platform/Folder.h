@@ -61,20 +61,20 @@ struct DirEntry {
 class Folder {
 public:
     Folder() = default;
-    Folder(Folder&& other) noexcept;
-    Folder& operator=(Folder&& other) noexcept;
+    Folder(Folder&& other) noexcept = default;
+    Folder& operator=(Folder&& other) noexcept = default;
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
-    ~Folder();
+    ~Folder() = default;
 
     // Opens a folder that the user named; links on the way to it are followed.
     static Folder Open(const QByteArray& path);
     // Opens the sub-folder `name`; fails (ELOOP or ENOTDIR) when it is a link.
     Folder OpenChild(const QByteArray& name) const;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd.IsOpen(); }
     int Error() const { return m_error; }  // errno of a failed open
-    int Descriptor() const { return m_fd; }
+    int Descriptor() const { return m_fd.Get(); }
     // The absolute path with links resolved, ending in '/'.
     const QByteArray& RealPath() const { return m_realPath; }
 
@@ -120,7 +120,7 @@ private:
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
     static Folder Failed(int error);
 
-    int m_fd = -1;
+    platform::Descriptor m_fd{-1};  // spelt out: Descriptor() names the member function here
     int m_error = 0;
     QByteArray m_realPath;
 };
