@@ -77,23 +77,21 @@ Entries::iterator GroupEnd(Entries::iterator begin, Entries::iterator end, Lette
 
 }  // namespace
 
-bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               LetterCase letterCase, platform::HelperThread& helper, FolderLevel& level,
-               int& error) {
+platform::Result ReadLevel(const platform::Folder& source, const platform::Folder& target,
+                           LetterCase letterCase, platform::HelperThread& helper,
+                           FolderLevel& level) {
     level.entries.clear();
     level.complete = true;
     // Both sides at the same time: reading a folder is mostly waiting for the kernel.
     Entries targetEntries;
     bool targetListed = false;
-    helper.Start([&] {
-        int targetError = 0;
-        targetListed = target.List(targetEntries, targetError);
-    });
+    // Why the target side cannot be listed does not matter: its names are looked up then.
+    helper.Start([&] { targetListed = static_cast<bool>(target.List(targetEntries)); });
     Entries sourceEntries;
-    const bool sourceListed = source.List(sourceEntries, error);
+    const platform::Result sourceListed = source.List(sourceEntries);
     helper.Wait();
     if (!sourceListed) {
-        return false;
+        return sourceListed;
     }
     if (!targetListed) {
         level.complete = false;
@@ -103,7 +101,7 @@ bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
             level.entries.push_back(
                 {std::move(entry.name), {}, SideState::Of(entry.status), there});
         }
-        return true;
+        return platform::Result::Ok();
     }
     // Both lists are in the order of names, in which names that are one name stand together:
     // merge them, a group of such names at a time.
@@ -141,7 +139,7 @@ bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
             ++t;
         }
     }
-    return true;
+    return platform::Result::Ok();
 }
 
 }  // namespace kalvex

@@ -78,11 +78,11 @@ private:
 };
 
 // Reads a level: the names of `source` with their status, and what `target` holds under each
-// name and under names of its own. The target side is listed on `helper` meanwhile. False,
-// with errno in `error`, when the source side cannot be listed. When the target side cannot
-// be listed, each name is looked up there alone.
-bool ReadLevel(const platform::Folder& source, const platform::Folder& target,
-               LetterCase letterCase, platform::HelperThread& helper, FolderLevel& level,
-               int& error);
+// name and under names of its own. The target side is listed on `helper` meanwhile. Fails
+// when the source side cannot be listed. When the target side cannot be listed, each name is
+// looked up there alone.
+platform::Result ReadLevel(const platform::Folder& source, const platform::Folder& target,
+                           LetterCase letterCase, platform::HelperThread& helper,
+                           FolderLevel& level);
 
 }  // namespace kalvex

@@ -264,18 +264,18 @@ std::optional<TKalvex::EmptySide> TKalvex::FindEmptySide(const Folder& rootA,
 }
 
 void TKalvex::WriteNewLog(const Folder& rootA, const LogLocation& log) {
-    int error = 0;
     // What the log lists is on the disk before the log says so.
-    if (!m_written.Flush(error) || !m_state.NewLog.Commit(error)) {
+    if (!m_written.Flush() || !m_state.NewLog.Commit()) {
         // The old log no longer describes the folders: a later run must ask rather than
         // delete by it. A log that cannot be written is otherwise not reported.
         m_state.NewLog.Clear();
-        static_cast<void>(platform::RemoveOwnFile(rootA, log.name, error));
+        static_cast<void>(platform::RemoveOwnFile(rootA, log.name));
     }
     // Only one log may speak for the pair: an older one under its other name would, once
     // the profiles over this Directory A change, tell of deletions long past.
     if (IsLogFor(rootA, log.otherName, log.partnerLine)) {
-        static_cast<void>(platform::RemoveOwnFile(rootA, log.otherName, error));
+        // One that stays is found again, and removed, by the next run.
+        static_cast<void>(platform::RemoveOwnFile(rootA, log.otherName));
     }
 }
 
@@ -290,7 +290,7 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
     if (planned != m_unchangedLevels.end()) {
         level = planned->second.Restore();
         m_unchangedLevels.erase(planned);
-    } else if (int error = 0; !ReadLevel(source, target, m_letterCase, m_lister, level, error)) {
+    } else if (!ReadLevel(source, target, m_letterCase, m_lister, level)) {
         // What cannot be listed is not missing: nothing below it is touched on either side.
         s.EntryName = levelPrefix.isEmpty() ? s.SourceRoot : levelPrefix.chopped(1);
         ReportFailedCopy();
@@ -305,8 +305,9 @@ bool TKalvex::ReconcileFolder(const QByteArray& levelPrefix, const Folder& sourc
         if (platform::IsTempName(entry.name)) {
             // Left behind by a run that ended in the middle of a copy.
             if (!m_preview) {
-                int error = 0;
-                platform::TrashLeftover(source, entry.name, error);
+                // Not the user's entry, so nothing to report: one that stays is taken by the
+                // next run.
+                static_cast<void>(platform::TrashLeftover(source, entry.name));
             }
             continue;
         }
@@ -488,39 +489,37 @@ bool TKalvex::TrashSource(const Folder& source, LevelEntry& entry, bool& uncerta
     return true;
 }
 
-bool TKalvex::Written(bool done, const Folder& folder) {
+bool TKalvex::Written(const platform::Result& done, const Folder& folder) {
     if (done) {
         m_written.Note(folder);
     }
-    return done;
+    return static_cast<bool>(done);
 }
 
 bool TKalvex::CopyNew(const Folder& from, const QByteArray& name, const Folder& to) {
-    int error = 0;
-    return m_preview || Written(platform::CopyEntry(from, name, to, error), to);
+    return m_preview || Written(platform::CopyEntry(from, name, to), to);
 }
 
 bool TKalvex::Replace(const Folder& from, const QByteArray& fromName, const Folder& to,
                       const QByteArray& name, platform::Version listed) {
-    int error = 0;
-    return m_preview ||
-           Written(platform::ReplaceEntry(from, fromName, to, name, listed, error), to);
+    return m_preview || Written(platform::ReplaceEntry(from, fromName, to, name, listed), to);
 }
 
 bool TKalvex::CopyWhole(const Folder& from, const QByteArray& name, const Folder& to) {
-    int error = 0;
-    return m_preview ||
-           Written(platform::CopyFolder(
-                       from, name, to, TakenByFolderCopy, [this] { return Terminated(); }, error),
-                   to);
+    return m_preview || Written(platform::CopyFolder(from, name, to, TakenByFolderCopy,
+                                                     [this] { return Terminated(); }),
+                                to);
 }
 
 bool TKalvex::Trash(const Folder& folder, const QByteArray& name, platform::Version listed) {
-    int error = 0;
+    if (m_preview) {
+        return true;
+    }
     // An entry written since it was listed is not the one that was deleted on the other side.
-    return m_preview || Written(platform::Version::Of(folder.Status(name)) == listed &&
-                                    platform::MoveToTrash(folder, name, error),
-                                folder);
+    if (platform::Version::Of(folder.Status(name)) != listed) {
+        return false;
+    }
+    return Written(platform::MoveToTrash(folder, name), folder);
 }
 
 void TKalvex::BeginProfile(const Folder& rootA, const Folder& rootB) {

@@ -52,7 +52,7 @@ private:
     bool CopyWhole(const platform::Folder& from, const QByteArray& name,
                    const platform::Folder& to);
     bool Trash(const platform::Folder& folder, const QByteArray& name, platform::Version listed);
-    bool Written(bool done, const platform::Folder& folder);
+    bool Written(const platform::Result& done, const platform::Folder& folder);
     // Reads the previous log and asks what its absence, or an empty side, calls for; false
     // when the answer is No. A preview asks nothing; it gets a warning for an empty side.
     bool TakePreviousLog(const platform::Folder& rootA, const platform::Folder& rootB,

@@ -61,8 +61,7 @@ bool IsLoggableName(QByteArrayView name) {
 bool LogList::Load(const platform::Folder& folder, const QByteArray& name, LetterCase letterCase) {
     Clear();
     m_letterCase = letterCase;
-    int error = 0;
-    if (!m_file.Open(folder, name, kMaxLogFileSize, error) || !Index(error)) {
+    if (!m_file.Open(folder, name, kMaxLogFileSize) || !Index()) {
         Clear();
         return false;
     }
@@ -88,23 +87,22 @@ void LogList::Parse(QByteArray text, LetterCase letterCase) {
     Clear();
     m_letterCase = letterCase;
     m_file.Take(std::move(text));
-    int error = 0;
-    Index(error);
+    // A text in memory is always read whole.
+    static_cast<void>(Index());
 }
 
-bool LogList::Index(int& error) {
+platform::Result LogList::Index() {
     // Lines are looked up, never turned into paths: a line that is no relative path
     // (absolute, "..", empty) can only fail to match.
     bool first = true;
-    const bool read = m_file.ForEachLine(
-        [this, &first](QByteArrayView line, qint64 offset) {
+    const platform::Result read =
+        m_file.ForEachLine([this, &first](QByteArrayView line, qint64 offset) {
             if (std::exchange(first, false) && line.startsWith('\\')) {
                 m_partnerLine = line.toByteArray();
                 return;
             }
             m_lines.push_back({Hash(line), static_cast<std::uint32_t>(offset)});
-        },
-        error);
+        });
     std::sort(m_lines.begin(), m_lines.end(),
               [](const Line& a, const Line& b) { return a.hash < b.hash; });
     return read;
@@ -149,8 +147,7 @@ void LogList::Clear() {
 bool IsLogFor(const platform::Folder& folder, const QByteArray& name,
               const QByteArray& partnerLine) {
     QByteArray start;
-    int error = 0;
-    return platform::ReadFileStartIn(folder, name, partnerLine.size() + 2, start, error) &&
+    return platform::ReadFileStartIn(folder, name, partnerLine.size() + 2, start) &&
            start == partnerLine + "\r\n";
 }
 
@@ -167,8 +164,9 @@ void LogBuilder::Add(QByteArrayView relativePath) {
     }
 }
 
-bool LogBuilder::Commit(int& error) {
-    const bool committed = m_writer ? m_writer->Commit(error) : platform::Fail(error, EINVAL);
+platform::Result LogBuilder::Commit() {
+    const platform::Result committed =
+        m_writer ? m_writer->Commit() : platform::Result::Failure(EINVAL);
     m_writer.reset();
     return committed;
 }

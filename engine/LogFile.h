@@ -71,7 +71,7 @@ private:
         std::uint32_t offset;
     };
 
-    bool Index(int& error);
+    platform::Result Index();
     std::uint32_t Hash(QByteArrayView path) const;
     bool Same(QByteArrayView line, QByteArrayView path) const;
 
@@ -94,9 +94,9 @@ public:
     void Begin(const platform::Folder& folder, const QByteArray& name, QByteArrayView partnerLine);
     // Adds a line; nothing before Begin (a preview writes no log).
     void Add(QByteArrayView relativePath);
-    // Puts the new log in place; false with errno in `error` when a write failed, or when
-    // it was never begun.
-    bool Commit(int& error);
+    // Puts the new log in place; fails when a write failed, or when it was never begun
+    // (EINVAL).
+    platform::Result Commit();
     // Drops what was written.
     void Clear() { m_writer.reset(); }
 

@@ -36,11 +36,11 @@ bool HoldsLineEnd(const QString& text) {
 
 bool ReadProjectFile(const QString& path, QList<Profile>& profiles, QString& error) {
     QByteArray content;
-    int readError = 0;
-    if (!platform::ReadWholeFile(QFile::encodeName(path), kMaxProjectFileSize, content,
-                                 readError)) {
-        error = ReadError(path, readError == EFBIG ? QStringLiteral("The file is too large.")
-                                                   : qt_error_string(readError));
+    const platform::Result read =
+        platform::ReadWholeFile(QFile::encodeName(path), kMaxProjectFileSize, content);
+    if (!read) {
+        error = ReadError(path, read.Error() == EFBIG ? QStringLiteral("The file is too large.")
+                                                      : qt_error_string(read.Error()));
         return false;
     }
     return ParseProjectText(content, path, profiles, error);
@@ -108,11 +108,11 @@ bool WriteProjectFile(const QString& path, const QList<Profile>& profiles, QStri
         error = WriteError(path, refusal);
         return false;
     }
-    int writeError = 0;
-    if (!platform::WriteFileAtomically(QFile::encodeName(path), *text, writeError)) {
-        error = WriteError(path, writeError == EACCES ? QStringLiteral("The file is read-only or "
-                                                                       "access is denied.")
-                                                      : qt_error_string(writeError));
+    const platform::Result written = platform::WriteFileAtomically(QFile::encodeName(path), *text);
+    if (!written) {
+        error = WriteError(path, written.Error() == EACCES
+                                     ? QStringLiteral("The file is read-only or access is denied.")
+                                     : qt_error_string(written.Error()));
         return false;
     }
     return true;

@@ -23,35 +23,35 @@ bool Unsupported(int error) {
 }
 
 // Copies `length` bytes at `offset` of `in` to the same offset of `out`, through user space.
-bool CopyByHand(int in, int out, off_t offset, off_t length, int& error) {
+Result CopyByHand(int in, int out, off_t offset, off_t length) {
     std::vector<char> buffer(static_cast<std::size_t>(std::min<off_t>(length, 1 << 20)));
     while (length > 0) {
         const size_t wanted = static_cast<size_t>(std::min<off_t>(length, buffer.size()));
         const ssize_t got = ::pread(in, buffer.data(), wanted, offset);
         if (got == 0) {
-            return true;
+            return Result::Ok();
         }
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
         if (::lseek(out, offset, SEEK_SET) < 0) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
-        if (!WriteAll(out, QByteArrayView(buffer.data(), got), error)) {
-            return false;
+        if (const Result written = WriteAll(out, QByteArrayView(buffer.data(), got)); !written) {
+            return written;
         }
         offset += got;
         length -= got;
     }
-    return true;
+    return Result::Ok();
 }
 
 // Copies `length` bytes at `offset` of `in` to the same offset of `out`: in the kernel where
 // it can (without a trip through user space), by hand where it cannot.
-bool CopyRange(int in, int out, off_t offset, off_t length, int& error) {
+Result CopyRange(int in, int out, off_t offset, off_t length) {
     off_t inOffset = offset;
     off_t outOffset = offset;
     while (length > 0) {
@@ -62,56 +62,56 @@ bool CopyRange(int in, int out, off_t offset, off_t length, int& error) {
             continue;
         }
         if (done == 0) {
-            return true;  // the file got shorter
+            return Result::Ok();  // the file got shorter
         }
         if (errno == EINTR) {
             continue;
         }
         if (!Unsupported(errno)) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
-        return CopyByHand(in, out, inOffset, length, error);
+        return CopyByHand(in, out, inOffset, length);
     }
-    return true;
+    return Result::Ok();
 }
 
 // Copies each run of data and leaves the holes between them unwritten.
-bool CopySparse(int in, int out, off_t size, int& error) {
+Result CopySparse(int in, int out, off_t size) {
     for (off_t offset = 0; offset < size;) {
         const off_t data = ::lseek(in, offset, SEEK_DATA);
         if (data < 0) {
             if (errno == ENXIO) {
                 break;  // a hole up to the end
             }
-            return Unsupported(errno) ? CopyRange(in, out, offset, size - offset, error)
-                                      : Fail(error, errno);
+            return Unsupported(errno) ? CopyRange(in, out, offset, size - offset)
+                                      : Result::FromErrno();
         }
         if (data >= size) {
             break;
         }
         const off_t hole = ::lseek(in, data, SEEK_HOLE);
         if (hole < 0) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
         const off_t end = std::min(hole, size);
-        if (!CopyRange(in, out, data, end - data, error)) {
-            return false;
+        if (const Result copied = CopyRange(in, out, data, end - data); !copied) {
+            return copied;
         }
         offset = end;
     }
     // The size, with the last hole.
-    return ::ftruncate(out, size) == 0 || Fail(error, errno);
+    return ::ftruncate(out, size) == 0 ? Result::Ok() : Result::FromErrno();
 }
 
 }  // namespace
 
-bool CopyFileData(int in, int out, const struct stat& source, int& error) {
+Result CopyFileData(int in, int out, const struct stat& source) {
     // Fewer blocks than bytes means holes (or a file system that compresses, which the run
     // through SEEK_DATA copies just as well).
     if (source.st_blocks * kBlockBytes < source.st_size) {
-        return CopySparse(in, out, source.st_size, error);
+        return CopySparse(in, out, source.st_size);
     }
-    return CopyRange(in, out, 0, source.st_size, error);
+    return CopyRange(in, out, 0, source.st_size);
 }
 
 }  // namespace kalvex::platform

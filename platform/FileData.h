@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileIo.h"
+
 #include <sys/stat.h>
 
 namespace kalvex::platform {
@@ -8,7 +10,6 @@ namespace kalvex::platform {
 // `out`. A file with holes keeps them: only its data is copied, found with SEEK_DATA and
 // SEEK_HOLE. Dense files take the kernel's copy_file_range where it can. A source that gets
 // shorter while it is copied ends the copy early; the caller's version check notices it.
-// False with errno in `error`.
-bool CopyFileData(int in, int out, const struct stat& source, int& error);
+Result CopyFileData(int in, int out, const struct stat& source);
 
 }  // namespace kalvex::platform

@@ -1,10 +1,19 @@
 #include "FileIo.h"
 
 #include <cerrno>
+#include <cstring>
+#include <ostream>
 
 namespace kalvex::platform {
 
-bool WriteAll(int fd, QByteArrayView data, int& error) {
+std::ostream& operator<<(std::ostream& out, const Result& result) {
+    if (result) {
+        return out << "ok";
+    }
+    return out << "errno " << result.Error() << " (" << std::strerror(result.Error()) << ")";
+}
+
+Result WriteAll(int fd, QByteArrayView data) {
     for (qsizetype written = 0; written < data.size();) {
         const ssize_t put =
             ::write(fd, data.data() + written, static_cast<size_t>(data.size() - written));
@@ -12,12 +21,11 @@ bool WriteAll(int fd, QByteArrayView data, int& error) {
             if (errno == EINTR) {
                 continue;
             }
-            error = errno;
-            return false;
+            return Result::FromErrno();
         }
         written += put;
     }
-    return true;
+    return Result::Ok();
 }
 
 }  // namespace kalvex::platform

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QtGlobal>
 
+#include <cerrno>
+#include <iosfwd>
 #include <utility>
 
 #include <unistd.h>
@@ -38,14 +41,32 @@ private:
     int m_fd;
 };
 
-// Stores `value` (an errno) in `error` and returns false, for one-line failure paths.
-inline bool Fail(int& error, int value) {
-    error = value;
-    return false;
-}
+// The outcome of a file operation: success, or the errno it failed with. It must be looked at;
+// a caller that means to go on whatever happened says so with static_cast<void> and why.
+class [[nodiscard]] Result {
+public:
+    static Result Ok() { return Result(0); }
+    // `errnoValue` is never 0, which would read as success.
+    static Result Failure(int errnoValue) {
+        Q_ASSERT(errnoValue != 0);
+        return Result(errnoValue);
+    }
+    // Fails with the errno that the failed call just left.
+    static Result FromErrno() { return Failure(errno); }
 
-// Writes all of `data`, going on after short writes and interruptions. False with errno in
-// `error`.
-bool WriteAll(int fd, QByteArrayView data, int& error);
+    explicit operator bool() const { return m_error == 0; }
+    int Error() const { return m_error; }  // 0 on success
+
+private:
+    explicit Result(int error) : m_error(error) {}
+
+    int m_error;
+};
+
+// "ok", or the errno with its text, for test failures and logs.
+std::ostream& operator<<(std::ostream& out, const Result& result);
+
+// Writes all of `data`, going on after short writes and interruptions.
+Result WriteAll(int fd, QByteArrayView data);
 
 }  // namespace kalvex::platform

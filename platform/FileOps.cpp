@@ -33,105 +33,104 @@ bool SameVersion(const struct stat& before, const struct stat& after) {
 
 // Writes a regular file's content, times and attributes to the new name `target` (which
 // must not exist) in `to`.
-bool WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
-                   const QByteArray& target, int& error) {
+Result WriteFileCopy(const Folder& from, const QByteArray& name, const Folder& to,
+                     const QByteArray& target) {
     // O_NONBLOCK: a name swapped for a pipe since it was listed must not hang the run.
     Descriptor in(::openat(from.Descriptor(), name.constData(),
                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!in.IsOpen()) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     struct stat before;
     if (::fstat(in.Get(), &before) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     if (!S_ISREG(before.st_mode)) {
-        return Fail(error, EINVAL);  // O_NONBLOCK means nothing for the regular file left
+        return Result::Failure(EINVAL);  // O_NONBLOCK means nothing for the regular file left
     }
     Descriptor out(::openat(to.Descriptor(), target.constData(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.IsOpen()) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
-    bool ok = CopyFileData(in.Get(), out.Get(), before, error);
+    Result result = CopyFileData(in.Get(), out.Get(), before);
     struct stat after;
-    if (ok && ::fstat(in.Get(), &after) != 0) {
-        ok = Fail(error, errno);
+    if (result && ::fstat(in.Get(), &after) != 0) {
+        result = Result::FromErrno();
     }
-    if (ok && !SameVersion(before, after)) {
-        ok = Fail(error, EAGAIN);
+    if (result && !SameVersion(before, after)) {
+        result = Result::Failure(EAGAIN);
     }
-    if (ok) {
+    if (result) {
         KeepAttributes(in.Get(), out.Get(), before.st_mode & kCopiedPermissions);
     }
     // The time is required: a copy without it would be copied again by the next run.
     const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    if (ok && ::futimens(out.Get(), times) != 0) {
-        ok = Fail(error, errno);
+    if (result && ::futimens(out.Get(), times) != 0) {
+        result = Result::FromErrno();
     }
-    if (!out.Close() && ok) {
-        ok = Fail(error, errno);
+    if (!out.Close() && result) {
+        result = Result::FromErrno();
     }
-    if (!ok) {
+    if (!result) {
         ::unlinkat(to.Descriptor(), target.constData(), 0);
     }
-    return ok;
+    return result;
 }
 
-bool WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
-                   const Folder& to, const QByteArray& target, int& error) {
+Result WriteLinkCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
+                     const Folder& to, const QByteArray& target) {
     QByteArray content(status.size + 1, Qt::Uninitialized);
     const ssize_t length =
         ::readlinkat(from.Descriptor(), name.constData(), content.data(), content.size());
     if (length < 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     if (length >= content.size()) {
-        return Fail(error, EAGAIN);  // the link changed since its status was read
+        return Result::Failure(EAGAIN);  // the link changed since its status was read
     }
     content.truncate(length);
     if (::symlinkat(content.constData(), to.Descriptor(), target.constData()) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     KeepLinkOwner(from.Descriptor(), name, to.Descriptor(), target);
     const struct timespec times[2] = {status.modified, status.modified};
     if (::utimensat(to.Descriptor(), target.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        error = errno;
+        const Result failed = Result::FromErrno();
         ::unlinkat(to.Descriptor(), target.constData(), 0);
-        return false;
+        return failed;
     }
-    return true;
+    return Result::Ok();
 }
 
-bool WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
-                    const Folder& to, const QByteArray& target, int& error) {
+Result WriteEntryCopy(const Folder& from, const QByteArray& name, const EntryStatus& status,
+                      const Folder& to, const QByteArray& target) {
     switch (status.kind) {
         case EntryKind::File:
-            return WriteFileCopy(from, name, to, target, error);
+            return WriteFileCopy(from, name, to, target);
         case EntryKind::Link:
-            return WriteLinkCopy(from, name, status, to, target, error);
+            return WriteLinkCopy(from, name, status, to, target);
         default:
-            return Fail(error, EINVAL);
+            return Result::Failure(EINVAL);
     }
 }
 
 // Renames `temp` to `name` within `folder` unless `name` exists.
-bool RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
-                     bool isFolder, int& error) {
-    return MoveNoReplace(folder.Descriptor(), temp, folder.Descriptor(), name,
-                         isFolder ? Moving::Entry : Moving::NewFile, error);
+Result RenameNoReplace(const Folder& folder, const QByteArray& temp, const QByteArray& name,
+                       Moving what) {
+    return MoveNoReplace(folder.Descriptor(), temp, folder.Descriptor(), name, what);
 }
 
-// The status of a file or link that can be copied; false with errno in `error` otherwise.
-bool CopyableSource(const Folder& from, const QByteArray& name, EntryStatus& status, int& error) {
+// The status of a file or link that can be copied; a failure otherwise.
+Result CopyableSource(const Folder& from, const QByteArray& name, EntryStatus& status) {
     status = from.Status(name);
     if (status.kind == EntryKind::Unknown) {
-        return Fail(error, status.error);
+        return Result::Failure(status.error);
     }
     if (status.kind != EntryKind::File && status.kind != EntryKind::Link) {
-        return Fail(error, status.kind == EntryKind::Missing ? ENOENT : EINVAL);
+        return Result::Failure(status.kind == EntryKind::Missing ? ENOENT : EINVAL);
     }
-    return true;
+    return Result::Ok();
 }
 
 // Puts a copy of the entry `name` of `folder` into the trash under that name. A hard link
@@ -139,11 +138,10 @@ bool CopyableSource(const Folder& from, const QByteArray& name, EntryStatus& sta
 // Where no copy can be made, or no trash takes it, nothing is kept.
 void KeepInTrash(const Folder& folder, const QByteArray& name, const EntryStatus& status) {
     const QByteArray kept = NewTempName();
-    int error = 0;
-    if (!WriteEntryCopy(folder, name, status, folder, kept, error)) {
+    if (!WriteEntryCopy(folder, name, status, folder, kept)) {
         return;
     }
-    if (!MoveToTrashAs(folder, kept, name, error)) {
+    if (!MoveToTrashAs(folder, kept, name)) {
         ::unlinkat(folder.Descriptor(), kept.constData(), 0);
     }
 }
@@ -152,8 +150,7 @@ bool RemoveTree(const Folder& parent, const QByteArray& name);
 
 bool RemoveContent(const Folder& folder) {
     std::vector<DirEntry> entries;
-    int error = 0;
-    if (!folder.List(entries, error)) {
+    if (!folder.List(entries)) {
         return false;
     }
     bool ok = true;
@@ -239,13 +236,12 @@ void TreeCopy::Note(int error) {
 
 void TreeCopy::CopyLevel(const std::shared_ptr<LevelCopy>& level) {
     std::vector<DirEntry> entries;
-    int error = 0;
     if (LeftOut()) {
         PartDone(*level);
         return;
     }
-    if (!level->source.List(entries, error)) {
-        Note(error);
+    if (const Result listed = level->source.List(entries); !listed) {
+        Note(listed.Error());
         PartDone(*level);
         return;
     }
@@ -314,10 +310,9 @@ void TreeCopy::CopySubFolder(const LevelCopy& level, const DirEntry& entry) {
 void TreeCopy::CopyFiles(const LevelCopy& level, const std::vector<DirEntry>& files,
                          std::size_t begin, std::size_t end) {
     for (std::size_t i = begin; i < end && !Stopped(); ++i) {
-        int error = 0;
-        WriteEntryCopy(level.source, files[i].name, files[i].status, level.target, files[i].name,
-                       error);
-        Note(error);
+        Note(WriteEntryCopy(level.source, files[i].name, files[i].status, level.target,
+                            files[i].name)
+                 .Error());
     }
 }
 
@@ -335,63 +330,62 @@ void TreeCopy::PartDone(LevelCopy& level) {
 
 }  // namespace
 
-bool CopyEntry(const Folder& from, const QByteArray& name, const Folder& to, int& error) {
+Result CopyEntry(const Folder& from, const QByteArray& name, const Folder& to) {
     EntryStatus status;
-    if (!CopyableSource(from, name, status, error)) {
-        return false;
+    if (const Result copyable = CopyableSource(from, name, status); !copyable) {
+        return copyable;
     }
     const QByteArray temp = NewTempName();
-    if (!WriteEntryCopy(from, name, status, to, temp, error)) {
-        return false;
+    if (const Result written = WriteEntryCopy(from, name, status, to, temp); !written) {
+        return written;
     }
-    if (!RenameNoReplace(to, temp, name, false, error)) {
+    const Result renamed = RenameNoReplace(to, temp, name, Moving::NewFile);
+    if (!renamed) {
         ::unlinkat(to.Descriptor(), temp.constData(), 0);
-        return false;
     }
-    return true;
+    return renamed;
 }
 
-bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
-                  const QByteArray& name, Version listed, int& error) {
+Result ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& to,
+                    const QByteArray& name, Version listed) {
     EntryStatus status;
-    if (!CopyableSource(from, fromName, status, error)) {
-        return false;
+    if (const Result copyable = CopyableSource(from, fromName, status); !copyable) {
+        return copyable;
     }
     const EntryStatus existing = to.Status(name);
     if (Version::Of(existing) != listed) {
-        return Fail(error, EAGAIN);
+        return Result::Failure(EAGAIN);
     }
     // A file without any write permission is read-only, for root too.
     if (existing.kind == EntryKind::File && (existing.permissions & 0222) == 0) {
-        return Fail(error, EACCES);
+        return Result::Failure(EACCES);
     }
     if (existing.kind == EntryKind::Folder) {
-        return Fail(error, EISDIR);
+        return Result::Failure(EISDIR);
     }
     const QByteArray temp = NewTempName();
-    if (!WriteEntryCopy(from, fromName, status, to, temp, error)) {
-        return false;
+    if (const Result written = WriteEntryCopy(from, fromName, status, to, temp); !written) {
+        return written;
     }
     // Checked again once the copy is written, right before the commit: the target may have
     // been saved while the copy was written.
     if (Version::Of(to.Status(name)) != listed) {
         ::unlinkat(to.Descriptor(), temp.constData(), 0);
-        return Fail(error, EAGAIN);
+        return Result::Failure(EAGAIN);
     }
     const int fd = to.Descriptor();
     if (!Lacks(KnownLacks(fd), Ability::ExchangeRename)) {
         if (RenameAt2(fd, temp.constData(), fd, name.constData(), RENAME_EXCHANGE) == 0) {
             // The old version now stands under the temporary name.
-            int trashError = 0;
-            if (!MoveToTrashAs(to, temp, name, trashError)) {
+            if (!MoveToTrashAs(to, temp, name)) {
                 ::unlinkat(fd, temp.constData(), 0);
             }
-            return true;
+            return Result::Ok();
         }
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-            error = errno;
+            const Result failed = Result::FromErrno();
             ::unlinkat(fd, temp.constData(), 0);
-            return false;
+            return failed;
         }
         NoteLack(fd, Ability::ExchangeRename);
     }
@@ -400,35 +394,34 @@ bool ReplaceEntry(const Folder& from, const QByteArray& fromName, const Folder& 
     KeepInTrash(to, name, existing);
     if (Version::Of(to.Status(name)) != listed) {
         ::unlinkat(fd, temp.constData(), 0);
-        return Fail(error, EAGAIN);
+        return Result::Failure(EAGAIN);
     }
     if (::renameat(fd, temp.constData(), fd, name.constData()) != 0) {
-        error = errno;
+        const Result failed = Result::FromErrno();
         ::unlinkat(fd, temp.constData(), 0);
-        return false;
+        return failed;
     }
-    return true;
+    return Result::Ok();
 }
 
-bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
-                const CopyFilter& filter, const StopRequest& stopRequested, int& error) {
+Result CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
+                  const CopyFilter& filter, const StopRequest& stopRequested) {
     Folder source = from.OpenChild(name);
     if (!source.IsOpen()) {
-        return Fail(error, source.Error());
+        return Result::Failure(source.Error());
     }
     struct stat st;
     if (::fstat(source.Descriptor(), &st) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     const QByteArray temp = NewTempName();
     if (::mkdirat(to.Descriptor(), temp.constData(), 0700) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     Folder target = to.OpenChild(temp);
     if (!target.IsOpen()) {
-        error = target.Error();
         ::unlinkat(to.Descriptor(), temp.constData(), AT_REMOVEDIR);
-        return false;
+        return Result::Failure(target.Error());
     }
     WorkerPool pool(WorkerPool::DefaultHelpers());
     TreeCopy copy(filter, stopRequested, pool);
@@ -438,15 +431,13 @@ bool CopyFolder(const Folder& from, const QByteArray& name, const Folder& to,
     if (copy.LeftOut()) {
         // Still the program's own, under its temporary name: nothing of it is kept.
         RemoveTree(to, temp);
-        return Fail(error, ECANCELED);
+        return Result::Failure(ECANCELED);
     }
-    int renameError = 0;
-    if (!RenameNoReplace(to, temp, name, true, renameError)) {
+    if (const Result renamed = RenameNoReplace(to, temp, name, Moving::Entry); !renamed) {
         RemoveTree(to, temp);
-        error = renameError;
-        return false;
+        return renamed;
     }
-    return copy.Error() == 0 || Fail(error, copy.Error());
+    return copy.Error() == 0 ? Result::Ok() : Result::Failure(copy.Error());
 }
 
 }  // namespace kalvex::platform

@@ -95,29 +95,6 @@ Version Version::Of(const EntryStatus& status) {
     return version;
 }
 
-Folder::Folder(Folder&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
-      m_error(other.m_error),
-      m_realPath(std::move(other.m_realPath)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = std::exchange(other.m_fd, -1);
-        m_error = other.m_error;
-        m_realPath = std::move(other.m_realPath);
-    }
-    return *this;
-}
-
-Folder::~Folder() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
-
 Folder Folder::Failed(int error) {
     Folder folder;
     folder.m_error = error;
@@ -140,7 +117,7 @@ Folder Folder::Open(const QByteArray& path) {
 
 Folder Folder::OpenChild(const QByteArray& name) const {
     const int fd =
-        ::openat(m_fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::openat(m_fd.Get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         return Failed(errno);
     }
@@ -149,96 +126,87 @@ Folder Folder::OpenChild(const QByteArray& name) const {
 
 EntryStatus Folder::Status(const QByteArray& name) const {
     struct stat st;
-    if (::fstatat(m_fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(m_fd.Get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return FromError(errno);
     }
     return FromStat(st);
 }
 
-bool Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const {
+Result Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit) const {
     // fdopendir takes the descriptor over, so it gets a fresh one of its own.
-    const int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(m_fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        error = errno;
-        return false;
+        return Result::FromErrno();
     }
     std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
     if (!dir) {
-        error = errno;
+        const Result failed = Result::FromErrno();
         ::close(fd);
-        return false;
+        return failed;
     }
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
         if (entry == nullptr) {
-            error = errno;
-            return errno == 0;
+            return errno == 0 ? Result::Ok() : Result::FromErrno();
         }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
             continue;
         }
         if (!visit(*entry)) {
-            return true;
+            return Result::Ok();
         }
     }
 }
 
-bool Folder::List(std::vector<DirEntry>& entries, int& error) const {
+Result Folder::List(std::vector<DirEntry>& entries) const {
     entries.clear();
     std::vector<DirEntry> found;
-    const bool read = ReadEntries(
-        [&](const dirent& entry) {
-            DirEntry item;
-            item.name = QByteArray(entry.d_name);
-            item.status = Status(item.name);
-            // An entry removed since it was listed is simply not there any more.
-            if (item.status.kind != EntryKind::Missing) {
-                found.push_back(std::move(item));
-            }
-            return true;
-        },
-        error);
+    const Result read = ReadEntries([&](const dirent& entry) {
+        DirEntry item;
+        item.name = QByteArray(entry.d_name);
+        item.status = Status(item.name);
+        // An entry removed since it was listed is simply not there any more.
+        if (item.status.kind != EntryKind::Missing) {
+            found.push_back(std::move(item));
+        }
+        return true;
+    });
     if (!read) {
-        return false;
+        return read;
     }
     std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
         return CompareNames(a.name, b.name) < 0;
     });
     entries = std::move(found);
-    return true;
+    return Result::Ok();
 }
 
 int Folder::CountSubFolders() const {
     int count = 0;
-    int error = 0;
-    ReadEntries(
-        [&](const dirent& entry) {
-            if (entry.d_type == DT_DIR ||
-                (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
-                ++count;
-            }
-            return true;
-        },
-        error);
-    return error == 0 ? count : 0;
+    const Result read = ReadEntries([&](const dirent& entry) {
+        if (entry.d_type == DT_DIR ||
+            (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
+            ++count;
+        }
+        return true;
+    });
+    return read ? count : 0;
 }
 
 bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const {
     bool found = false;
-    int error = 0;
-    ReadEntries(
-        [&](const dirent& entry) {
-            found = wanted(QByteArrayView(entry.d_name));
-            return !found;
-        },
-        error);
+    // A folder that cannot be read holds no wanted name, as far as the caller can tell.
+    static_cast<void>(ReadEntries([&](const dirent& entry) {
+        found = wanted(QByteArrayView(entry.d_name));
+        return !found;
+    }));
     return found;
 }
 
 bool Folder::TryLock() const {
-    return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    return ::flock(m_fd.Get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 bool Folder::FoldsLetterCase(Probe probe) const {
@@ -246,40 +214,37 @@ bool Folder::FoldsLetterCase(Probe probe) const {
     // same entry? That also answers for case-folding folders of file systems that do not.
     std::optional<bool> folds;
     QByteArray swappedName;
-    int error = 0;
-    ReadEntries(
-        [this, &folds, &swappedName](const dirent& entry) {
-            QByteArray swapped(entry.d_name);
-            for (char& c : swapped) {
-                c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
-                    : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
-                                           : c;
-            }
-            if (swapped == entry.d_name) {
-                return true;  // no letter to ask with
-            }
-            struct stat named;
-            struct stat other;
-            if (::fstatat(m_fd, entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
-                return true;
-            }
-            folds = ::fstatat(m_fd, swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
-            // Another inode: a name of its own, or the same file under another inode number,
-            // as FUSE file systems may give it; the listing tells which.
-            if (*folds && (other.st_dev != named.st_dev || other.st_ino != named.st_ino)) {
-                swappedName = swapped;
-            }
-            return false;
-        },
-        error);
+    // A folder that cannot be read gives no name to ask with: the answer comes from below.
+    static_cast<void>(ReadEntries([this, &folds, &swappedName](const dirent& entry) {
+        QByteArray swapped(entry.d_name);
+        for (char& c : swapped) {
+            c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
+                : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
+                                       : c;
+        }
+        if (swapped == entry.d_name) {
+            return true;  // no letter to ask with
+        }
+        struct stat named;
+        struct stat other;
+        if (::fstatat(m_fd.Get(), entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+            return true;
+        }
+        folds = ::fstatat(m_fd.Get(), swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
+        // Another inode: a name of its own, or the same file under another inode number,
+        // as FUSE file systems may give it; the listing tells which.
+        if (*folds && (other.st_dev != named.st_dev || other.st_ino != named.st_ino)) {
+            swappedName = swapped;
+        }
+        return false;
+    }));
     if (folds && !swappedName.isEmpty()) {
         bool listed = false;
-        ReadEntries(
-            [&](const dirent& entry) {
-                listed = swappedName == entry.d_name;
-                return !listed;
-            },
-            error);
+        // Unread, the swapped name counts as not listed: one name for both spellings.
+        static_cast<void>(ReadEntries([&](const dirent& entry) {
+            listed = swappedName == entry.d_name;
+            return !listed;
+        }));
         return !listed;
     }
     if (folds) {
@@ -288,19 +253,20 @@ bool Folder::FoldsLetterCase(Probe probe) const {
     if (probe == Probe::MayWrite) {
         // A name of lower-case letters and digits, looked up in upper case.
         const QByteArray name = NewTempName();
-        const platform::Descriptor made(::openat(
-            m_fd, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        const platform::Descriptor made(
+            ::openat(m_fd.Get(), name.constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (made.IsOpen()) {
             struct stat st;
             const bool found =
-                ::fstatat(m_fd, name.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            ::unlinkat(m_fd, name.constData(), 0);
+                ::fstatat(m_fd.Get(), name.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            ::unlinkat(m_fd.Get(), name.constData(), 0);
             return found;
         }
     }
     // Nothing to ask with (an empty folder, say): the file systems known to fold.
     struct statfs fs;
-    if (::fstatfs(m_fd, &fs) != 0) {
+    if (::fstatfs(m_fd.Get(), &fs) != 0) {
         return false;
     }
     constexpr std::array<unsigned long, 4> kFolding = {
@@ -316,27 +282,27 @@ bool Folder::FoldsLetterCase(Probe probe) const {
 bool Folder::IsFileSystemTop() const {
     struct stat mine;
     struct stat parent;
-    return ::fstat(m_fd, &mine) == 0 && ::fstatat(m_fd, "..", &parent, 0) == 0 &&
+    return ::fstat(m_fd.Get(), &mine) == 0 && ::fstatat(m_fd.Get(), "..", &parent, 0) == 0 &&
            (mine.st_dev != parent.st_dev || mine.st_ino == parent.st_ino);
 }
 
 bool Folder::SameAs(const Folder& other) const {
     struct stat mine;
     struct stat theirs;
-    return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 &&
+    return ::fstat(m_fd.Get(), &mine) == 0 && ::fstat(other.m_fd.Get(), &theirs) == 0 &&
            mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
 }
 
 bool Folder::Contains(const Folder& other) const {
     struct stat mine;
     struct stat step;
-    if (::fstat(m_fd, &mine) != 0 || ::fstat(other.m_fd, &step) != 0) {
+    if (::fstat(m_fd.Get(), &mine) != 0 || ::fstat(other.m_fd.Get(), &step) != 0) {
         return false;
     }
     // Up from the other folder through "..", the tree as the kernel holds it: neither the
     // spelling of a path nor a link on the way to a folder changes what is met.
     std::optional<platform::Descriptor> parent;  // not the member Descriptor()
-    int at = other.m_fd;
+    int at = other.m_fd.Get();
     for (;;) {
         if (step.st_dev == mine.st_dev && step.st_ino == mine.st_ino) {
             return true;

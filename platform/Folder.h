@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIo.h"
 #include "FileTime.h"
 
 #include <QByteArray>
@@ -60,20 +61,20 @@ struct DirEntry {
 class Folder {
 public:
     Folder() = default;
-    Folder(Folder&& other) noexcept;
-    Folder& operator=(Folder&& other) noexcept;
+    Folder(Folder&& other) noexcept = default;
+    Folder& operator=(Folder&& other) noexcept = default;
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
-    ~Folder();
+    ~Folder() = default;
 
     // Opens a folder that the user named; links on the way to it are followed.
     static Folder Open(const QByteArray& path);
     // Opens the sub-folder `name`; fails (ELOOP or ENOTDIR) when it is a link.
     Folder OpenChild(const QByteArray& name) const;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_fd.IsOpen(); }
     int Error() const { return m_error; }  // errno of a failed open
-    int Descriptor() const { return m_fd; }
+    int Descriptor() const { return m_fd.Get(); }
     // The absolute path with links resolved, ending in '/'.
     const QByteArray& RealPath() const { return m_realPath; }
 
@@ -81,8 +82,8 @@ public:
 
     // The entries of the folder without "." and "..", each with its status, in
     // case-insensitive ordinal order (letter case then decides between equal names).
-    // Returns false, with errno in `error`, when the folder cannot be read.
-    bool List(std::vector<DirEntry>& entries, int& error) const;
+    // Fails when the folder cannot be read.
+    Result List(std::vector<DirEntry>& entries) const;
 
     // The number of sub-folders (not links to folders); 0 when the folder cannot be read.
     int CountSubFolders() const;
@@ -112,14 +113,14 @@ public:
     bool Contains(const Folder& other) const;
 
 private:
-    // Calls `visit` for each entry but "." and ".." until it returns false; false with errno
-    // in `error` when the folder cannot be read.
-    bool ReadEntries(const std::function<bool(const dirent& entry)>& visit, int& error) const;
+    // Calls `visit` for each entry but "." and ".." until it returns false; fails when the
+    // folder cannot be read.
+    Result ReadEntries(const std::function<bool(const dirent& entry)>& visit) const;
 
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
     static Folder Failed(int error);
 
-    int m_fd = -1;
+    platform::Descriptor m_fd{-1};  // spelt out: Descriptor() names the member function here
     int m_error = 0;
     QByteArray m_realPath;
 };

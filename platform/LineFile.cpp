@@ -16,24 +16,24 @@ constexpr qsizetype kChunk = qsizetype(1) << 20;
 
 }  // namespace
 
-bool LineFile::Open(const Folder& folder, const QByteArray& name, qint64 maxSize, int& error) {
+Result LineFile::Open(const Folder& folder, const QByteArray& name, qint64 maxSize) {
     m_text.clear();
     m_file = Descriptor(::openat(folder.Descriptor(), name.constData(),
                                  O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!m_file.IsOpen()) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     struct stat st;
     if (::fstat(m_file.Get(), &st) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     if (!S_ISREG(st.st_mode)) {
-        return Fail(error, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return Result::Failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
     if (st.st_size > maxSize) {
-        return Fail(error, EFBIG);
+        return Result::Failure(EFBIG);
     }
-    return true;
+    return Result::Ok();
 }
 
 void LineFile::Take(QByteArray text) {
@@ -41,8 +41,8 @@ void LineFile::Take(QByteArray text) {
     m_text = std::move(text);
 }
 
-bool LineFile::ForEachLine(const std::function<void(QByteArrayView line, qint64 offset)>& line,
-                           int& error) const {
+Result LineFile::ForEachLine(
+    const std::function<void(QByteArrayView line, qint64 offset)>& line) const {
     // The text read and not yet taken apart, and where it stands in the file.
     QByteArray pending = m_file.IsOpen() ? QByteArray() : m_text;
     qint64 pendingAt = 0;
@@ -58,7 +58,7 @@ bool LineFile::ForEachLine(const std::function<void(QByteArrayView line, qint64 
                 continue;
             }
             if (got < 0) {
-                return Fail(error, errno);
+                return Result::FromErrno();
             }
             pending.resize(kept + got);
             readTo += got;
@@ -80,7 +80,7 @@ bool LineFile::ForEachLine(const std::function<void(QByteArrayView line, qint64 
                 if (end > start) {
                     line(QByteArrayView(pending).sliced(start, end - start), pendingAt + start);
                 }
-                return true;  // the text ends at its first zero byte
+                return Result::Ok();  // the text ends at its first zero byte
             }
             line(QByteArrayView(pending).sliced(start, end - start), pendingAt + start);
             if (end + 1 < size && pending[end] == '\r' && pending[end + 1] == '\n') {
@@ -89,7 +89,7 @@ bool LineFile::ForEachLine(const std::function<void(QByteArrayView line, qint64 
             start = end + 1;
         }
         if (atEnd) {
-            return true;
+            return Result::Ok();
         }
         pending.remove(0, start);
         pendingAt += start;

@@ -16,16 +16,15 @@ namespace kalvex::platform {
 // has it.
 class LineFile {
 public:
-    // Opens the file `name` of `folder`, never through a link; false with errno in `error`
-    // when it cannot be opened or read, or is larger than `maxSize` bytes (EFBIG).
-    bool Open(const Folder& folder, const QByteArray& name, qint64 maxSize, int& error);
+    // Opens the file `name` of `folder`, never through a link; fails when it cannot be opened
+    // or read, or is larger than `maxSize` bytes (EFBIG).
+    Result Open(const Folder& folder, const QByteArray& name, qint64 maxSize);
     // Takes a text that is in memory already.
     void Take(QByteArray text);
 
     // Calls `line` for each line. A file is read a piece at a time, so the memory it takes
-    // stays small whatever its size; false with errno in `error` when a read fails.
-    bool ForEachLine(const std::function<void(QByteArrayView line, qint64 offset)>& line,
-                     int& error) const;
+    // stays small whatever its size; fails when a read fails.
+    Result ForEachLine(const std::function<void(QByteArrayView line, qint64 offset)>& line) const;
     // The `length` bytes at `offset`, fewer at the end of the file; empty when they cannot be
     // read.
     QByteArray Read(qint64 offset, qsizetype length) const;

@@ -21,8 +21,8 @@ bool NoHardLinks(int error) {
 
 }  // namespace
 
-bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
-                   Moving what, int& error) {
+Result MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
+                     Moving what) {
     // EINVAL can also mean a move that no rename can make (a folder into itself), so the lack
     // is noted only once a weaker way has made the move.
     const unsigned known = KnownLacks(toDir);
@@ -30,10 +30,10 @@ bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QBy
     if (!Lacks(known, Ability::ExclusiveRename)) {
         if (RenameAt2(fromDir, fromName.constData(), toDir, toName.constData(), RENAME_NOREPLACE) ==
             0) {
-            return true;
+            return Result::Ok();
         }
         if (errno != EINVAL && errno != ENOSYS) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
         flagRefused = true;
     }
@@ -46,26 +46,26 @@ bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QBy
         } else if (NoHardLinks(errno)) {
             NoteLack(toDir, Ability::HardLinks);
         } else {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
     }
     if (!moved) {
         // No atomic way here: a name made between the check and the rename would be replaced.
         struct stat existing;
         if (::fstatat(toDir, toName.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-            return Fail(error, EEXIST);
+            return Result::Failure(EEXIST);
         }
         if (errno != ENOENT) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
         if (::renameat(fromDir, fromName.constData(), toDir, toName.constData()) != 0) {
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
     }
     if (flagRefused) {
         NoteLack(toDir, Ability::ExclusiveRename);
     }
-    return true;
+    return Result::Ok();
 }
 
 }  // namespace kalvex::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileIo.h"
+
 #include <QByteArray>
 
 namespace kalvex::platform {
@@ -13,8 +15,8 @@ enum class Moving {
 // (EEXIST then; `toName` is never replaced). The strongest way the file system has is used:
 // RENAME_NOREPLACE, else for a new file a hard link, else a check that the name is still free
 // followed by a plain rename. What a file system lacks is noted on the first failure, so that
-// later moves there go straight to the way that works. False with errno in `error`.
-bool MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
-                   Moving what, int& error);
+// later moves there go straight to the way that works.
+Result MoveNoReplace(int fromDir, const QByteArray& fromName, int toDir, const QByteArray& toName,
+                     Moving what);
 
 }  // namespace kalvex::platform

@@ -31,7 +31,8 @@ QByteArray ResolveLink(const QByteArray& path) {
 
 AtomicFileWriter::AtomicFileWriter(int folder, QByteArray name, Target target)
     : m_folder(folder), m_name(std::move(name)), m_target(target), m_temp(NewTempName()) {
-    if (!Replaceable(m_error)) {
+    if (const Result replaceable = Replaceable(); !replaceable) {
+        m_error = replaceable.Error();
         return;
     }
     m_file = Descriptor(::openat(m_folder, m_temp.constData(),
@@ -53,21 +54,21 @@ AtomicFileWriter::~AtomicFileWriter() {
     }
 }
 
-bool AtomicFileWriter::Replaceable(int& error) const {
+Result AtomicFileWriter::Replaceable() const {
     // A link in place of the name is followed for the checks only when it names a document;
     // the rename always replaces the name itself.
     struct stat existing;
     const int flags = m_target == Target::Document ? 0 : AT_SYMLINK_NOFOLLOW;
     if (::fstatat(m_folder, m_name.constData(), &existing, flags) != 0) {
-        return true;
+        return Result::Ok();
     }
     if (S_ISDIR(existing.st_mode)) {
-        return Fail(error, EISDIR);
+        return Result::Failure(EISDIR);
     }
     if (S_ISREG(existing.st_mode) && (existing.st_mode & 0222) == 0) {
-        return Fail(error, EACCES);
+        return Result::Failure(EACCES);
     }
-    return true;
+    return Result::Ok();
 }
 
 void AtomicFileWriter::Append(QByteArrayView data) {
@@ -79,7 +80,7 @@ void AtomicFileWriter::Append(QByteArrayView data) {
     }
     if (data.size() >= kBufferSize) {
         if (m_error == 0) {
-            WriteAll(m_file.Get(), data, m_error);
+            m_error = WriteAll(m_file.Get(), data).Error();
         }
         return;
     }
@@ -88,18 +89,20 @@ void AtomicFileWriter::Append(QByteArrayView data) {
 
 void AtomicFileWriter::WriteBuffer() {
     if (m_error == 0 && !m_buffer.isEmpty()) {
-        WriteAll(m_file.Get(), m_buffer, m_error);
+        m_error = WriteAll(m_file.Get(), m_buffer).Error();
     }
     m_buffer.clear();
 }
 
-bool AtomicFileWriter::Commit(int& error) {
+Result AtomicFileWriter::Commit() {
     WriteBuffer();
     // The existing file's permission bits are taken over, where the file system keeps them.
     struct stat existing;
     const int flags = m_target == Target::Document ? 0 : AT_SYMLINK_NOFOLLOW;
-    if (m_error == 0 && Replaceable(m_error) &&
-        ::fstatat(m_folder, m_name.constData(), &existing, flags) == 0 &&
+    if (m_error == 0) {
+        m_error = Replaceable().Error();
+    }
+    if (m_error == 0 && ::fstatat(m_folder, m_name.constData(), &existing, flags) == 0 &&
         S_ISREG(existing.st_mode)) {
         static_cast<void>(ChangeMode(m_file.Get(), existing.st_mode & 07777));
     }
@@ -117,40 +120,41 @@ bool AtomicFileWriter::Commit(int& error) {
         if (m_created) {
             ::unlinkat(m_folder, m_temp.constData(), 0);
         }
-        error = m_error;
+        const Result failed = Result::Failure(m_error);
         m_error = kCommitted;
-        return false;
+        return failed;
     }
     m_error = kCommitted;
-    return true;
+    return Result::Ok();
 }
 
-bool RemoveOwnFile(const Folder& folder, const QByteArray& name, int& error) {
-    return ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 || Fail(error, errno);
+Result RemoveOwnFile(const Folder& folder, const QByteArray& name) {
+    return ::unlinkat(folder.Descriptor(), name.constData(), 0) == 0 ? Result::Ok()
+                                                                     : Result::FromErrno();
 }
 
-bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int& error) {
+Result WriteFileAtomically(const QByteArray& path, const QByteArray& content) {
     const QByteArray target = ResolveLink(path);
     if (target.isEmpty() || target.endsWith('/')) {
-        return Fail(error, target.isEmpty() ? ENOENT : EISDIR);
+        return Result::Failure(target.isEmpty() ? ENOENT : EISDIR);
     }
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folderPath = slash < 0 ? QByteArray(".") : target.left(slash + 1);
     const Folder folder = Folder::Open(folderPath);
     if (!folder.IsOpen()) {
-        return Fail(error, folder.Error());
+        return Result::Failure(folder.Error());
     }
     AtomicFileWriter writer(folder.Descriptor(), target.mid(slash + 1),
                             AtomicFileWriter::Target::Document);
     writer.Append(content);
-    return writer.Commit(error);
+    return writer.Commit();
 }
 
-bool WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name, const QByteArray& content,
-                           int& error) {
+Result WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name,
+                             const QByteArray& content) {
     AtomicFileWriter writer(folder, name);
     writer.Append(content);
-    return writer.Commit(error);
+    return writer.Commit();
 }
 
 }  // namespace kalvex::platform

@@ -22,17 +22,17 @@ public:
     // The temporary file's name, which nothing else may take for a leftover while it is written.
     const QByteArray& TempName() const { return m_temp; }
     void Append(QByteArrayView data);
-    // Flushes the file to the disk and renames it over `name`; false with errno in `error`.
-    bool Commit(int& error);
+    // Flushes the file to the disk and renames it over `name`.
+    Result Commit();
 
 private:
-    friend bool WriteFileAtomically(const QByteArray&, const QByteArray&, int&);
+    friend Result WriteFileAtomically(const QByteArray&, const QByteArray&);
     // What `name` stands for: a file of the program's own, a link there being replaced itself,
     // or a document the user named, whose link is followed for the checks.
     enum class Target { OwnFile, Document };
     AtomicFileWriter(int folder, QByteArray name, Target target);
 
-    bool Replaceable(int& error) const;
+    Result Replaceable() const;
     void WriteBuffer();
 
     static constexpr qsizetype kBufferSize = qsizetype(1) << 20;
@@ -52,18 +52,16 @@ private:
 // same folder, is flushed to the disk, and is renamed over the old file. A failure leaves the
 // old file as it was and no temporary file behind. An existing file keeps its permission
 // bits; one without any write permission is read-only and is not replaced (EACCES).
-// Both return false with errno in `error`.
 
 // For a document the user named: when `path` is a link, the file it leads to is replaced.
-bool WriteFileAtomically(const QByteArray& path, const QByteArray& content, int& error);
+Result WriteFileAtomically(const QByteArray& path, const QByteArray& content);
 
-// Removes the file `name` of `folder`, a file of the program's own, or a link there itself;
-// false with errno in `error`.
-[[nodiscard]] bool RemoveOwnFile(const Folder& folder, const QByteArray& name, int& error);
+// Removes the file `name` of `folder`, a file of the program's own, or a link there itself.
+Result RemoveOwnFile(const Folder& folder, const QByteArray& name);
 
 // For a file of the program's own in `folder`: a link named `name` is replaced itself,
 // never written through.
-bool WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name, const QByteArray& content,
-                           int& error);
+Result WriteFileAtomicallyIn(const Folder& folder, const QByteArray& name,
+                             const QByteArray& content);
 
 }  // namespace kalvex::platform

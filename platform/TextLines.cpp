@@ -31,71 +31,66 @@ void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView li
 
 namespace {
 
-// Reads the file open as `fd`, and closes it: all of it, or with `prefixOnly` at most its
-// first `maxSize` bytes.
-bool ReadOpened(int fd, qint64 maxSize, bool prefixOnly, QByteArray& content, int& error) {
-    if (fd < 0) {
-        error = errno;
-        return false;
+// How much of a file to read: all of it (failing when it is larger than the limit), or as
+// much of its start as the limit allows.
+enum class Reading { Whole, Start };
+
+// Reads the file open as `file` (not open: the errno of the failed open), up to `maxSize` bytes.
+Result ReadOpened(const Descriptor& file, qint64 maxSize, Reading what, QByteArray& content) {
+    if (!file.IsOpen()) {
+        return Result::FromErrno();
     }
+    const int fd = file.Get();
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0;
-    if (!ok) {
-        error = errno;
-    } else if (!S_ISREG(st.st_mode)) {
-        ok = false;
-        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    } else if (st.st_size > maxSize && !prefixOnly) {
-        ok = false;
-        error = EFBIG;
+    if (::fstat(fd, &st) != 0) {
+        return Result::FromErrno();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Result::Failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    if (st.st_size > maxSize && what == Reading::Whole) {
+        return Result::Failure(EFBIG);
     }
     QByteArray data;
-    if (ok) {
-        data.resize(static_cast<qsizetype>(std::min<qint64>(st.st_size, maxSize)));
-        qsizetype got = 0;
-        while (got < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                ok = false;
-                error = errno;
-                break;
-            }
-            if (n == 0) {
-                break;
-            }
-            got += n;
+    data.resize(static_cast<qsizetype>(std::min<qint64>(st.st_size, maxSize)));
+    qsizetype got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        data.truncate(got);
+        if (n < 0) {
+            return Result::FromErrno();
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
     }
-    ::close(fd);
-    if (ok) {
-        content = std::move(data);
-    }
-    return ok;
+    data.truncate(got);
+    content = std::move(data);
+    return Result::Ok();
 }
 
 }  // namespace
 
-bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error) {
-    return ReadOpened(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), maxSize, false,
-                      content, error);
+Result ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content) {
+    return ReadOpened(Descriptor(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)),
+                      maxSize, Reading::Whole, content);
 }
 
-bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
-                     QByteArray& content, int& error) {
-    return ReadOpened(::openat(folder.Descriptor(), name.constData(),
-                               O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW),
-                      maxSize, false, content, error);
+Result ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
+                       QByteArray& content) {
+    return ReadOpened(Descriptor(::openat(folder.Descriptor(), name.constData(),
+                                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW)),
+                      maxSize, Reading::Whole, content);
 }
 
-bool ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
-                     QByteArray& content, int& error) {
-    return ReadOpened(::openat(folder.Descriptor(), name.constData(),
-                               O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW),
-                      bytes, true, content, error);
+Result ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
+                       QByteArray& content) {
+    return ReadOpened(Descriptor(::openat(folder.Descriptor(), name.constData(),
+                                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW)),
+                      bytes, Reading::Start, content);
 }
 
 }  // namespace kalvex::platform

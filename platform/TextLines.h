@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIo.h"
 #include "Folder.h"
 
 #include <QByteArray>
@@ -14,14 +15,14 @@ namespace kalvex::platform {
 // adds no empty line after it, while an empty line between two line ends is a line.
 void ForEachLine(QByteArrayView text, const std::function<void(QByteArrayView line)>& line);
 
-// Reads a whole file. Returns false, with errno in `error`, when it cannot be opened or read,
-// or when it is larger than `maxSize` bytes (EFBIG).
-bool ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content, int& error);
+// Reads a whole file into `content`. Fails when it cannot be opened or read, or when it is
+// larger than `maxSize` bytes (EFBIG); `content` is left alone then.
+Result ReadWholeFile(const QByteArray& path, qint64 maxSize, QByteArray& content);
 // The same for the file `name` of `folder`; a link there is not followed (ELOOP).
-bool ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
-                     QByteArray& content, int& error);
+Result ReadWholeFileIn(const Folder& folder, const QByteArray& name, qint64 maxSize,
+                       QByteArray& content);
 // The first `bytes` bytes of the file `name` of `folder` (all of a shorter one).
-bool ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
-                     QByteArray& content, int& error);
+Result ReadFileStartIn(const Folder& folder, const QByteArray& name, qint64 bytes,
+                       QByteArray& content);
 
 }  // namespace kalvex::platform

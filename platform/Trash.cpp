@@ -36,55 +36,50 @@ struct TrashFolder {
     QByteArray infoPath;
 };
 
-Descriptor Failed(int& error, int value) {
-    error = value;
-    return Descriptor(-1);
-}
-
 // The folder `name` of `parent`, made (mode 0700) when missing, opened without following a
 // link: a link there fails.
-Descriptor OpenOrMakeFolder(int parent, const QByteArray& name, int& error) {
+Result OpenOrMakeFolder(int parent, const QByteArray& name, Descriptor& folder) {
     if (::mkdirat(parent, name.constData(), 0700) != 0 && errno != EEXIST) {
-        return Failed(error, errno);
+        return Result::FromErrno();
     }
-    Descriptor folder(::openat(parent, name.constData(), kFolderFlags));
+    folder = Descriptor(::openat(parent, name.constData(), kFolderFlags));
     if (!folder.IsOpen()) {
-        return Failed(error, errno);
+        return Result::FromErrno();
     }
-    return folder;
+    return Result::Ok();
 }
 
 // A folder of the trash at the top of a file system, where other users may have been before
 // us: a real folder (never a link), the user's own, and open to nobody else (mode 0700).
-Descriptor OpenOwnFolder(int parent, const QByteArray& name, int& error) {
-    Descriptor folder = OpenOrMakeFolder(parent, name, error);
-    if (!folder.IsOpen()) {
-        return folder;
+Result OpenOwnFolder(int parent, const QByteArray& name, Descriptor& folder) {
+    if (const Result opened = OpenOrMakeFolder(parent, name, folder); !opened) {
+        return opened;
     }
     struct stat st;
     if (::fstat(folder.Get(), &st) != 0) {
-        return Failed(error, errno);
+        const Result failed = Result::FromErrno();
+        folder = Descriptor(-1);
+        return failed;
     }
     if (st.st_uid != ::geteuid()) {
-        return Failed(error, EPERM);
+        folder = Descriptor(-1);
+        return Result::Failure(EPERM);
     }
     if ((st.st_mode & 07777) != 0700) {
         // A folder of ours left open is closed. Where the file system keeps no permission bits
         // (exFAT, FAT: the mount gives every entry the same) there is nothing to close.
         static_cast<void>(ChangeMode(folder.Get(), 0700));
     }
-    return folder;
+    return Result::Ok();
 }
 
-using OpenPart = Descriptor (*)(int parent, const QByteArray& name, int& error);
+using OpenPart = Result (*)(int parent, const QByteArray& name, Descriptor& folder);
 
-bool OpenParts(int base, OpenPart open, TrashFolder& trash, int& error) {
-    trash.files = open(base, "files", error);
-    if (!trash.files.IsOpen()) {
-        return false;
+Result OpenParts(int base, OpenPart open, TrashFolder& trash) {
+    if (const Result files = open(base, "files", trash.files); !files) {
+        return files;
     }
-    trash.info = open(base, "info", error);
-    return trash.info.IsOpen();
+    return open(base, "info", trash.info);
 }
 
 QByteArray HomeTrashPath() {
@@ -108,34 +103,35 @@ bool MakeParents(const QByteArray& path) {
     return true;
 }
 
-// The home trash when it is on the file system `device`; `applies` tells whether it is.
-bool OpenHomeTrash(dev_t device, TrashFolder& trash, bool& applies, int& error) {
+// The home trash when it is on the file system `device`; `applies` tells whether it is (the
+// result means nothing when it is not).
+Result OpenHomeTrash(dev_t device, TrashFolder& trash, bool& applies) {
     const QByteArray home = HomeTrashPath();
     applies = false;
     if (home.isEmpty() || !MakeParents(home)) {
-        return false;
+        return Result::Failure(ENOENT);
     }
     struct stat st;
     const QByteArray homeParent = home.left(home.lastIndexOf('/'));
     if (::stat(homeParent.constData(), &st) != 0 || st.st_dev != device) {
-        return false;
+        return Result::Failure(ENOENT);
     }
     applies = true;
     // The user's own folders: links on the way to them are the user's choice.
     if (::mkdir(home.constData(), 0700) != 0 && errno != EEXIST) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     const Descriptor base(::open(home.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!base.IsOpen()) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
-    return OpenParts(base.Get(), OpenOrMakeFolder, trash, error);
+    return OpenParts(base.Get(), OpenOrMakeFolder, trash);
 }
 
 // The top folder of the file system that holds the open folder `folder` (whose status is
 // `st`), reached by going up one ".." at a time: never a path that a link could divert.
 // `depth` is the number of steps.
-Descriptor OpenTop(int folder, struct stat st, int& depth, int& error) {
+Result OpenTop(int folder, struct stat st, Descriptor& top, int& depth) {
     depth = 0;
     Descriptor current(::openat(folder, ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     while (current.IsOpen()) {
@@ -145,13 +141,14 @@ Descriptor OpenTop(int folder, struct stat st, int& depth, int& error) {
             break;
         }
         if (upSt.st_dev != st.st_dev || upSt.st_ino == st.st_ino) {
-            return current;  // the parent is on another file system, or this is "/"
+            top = std::move(current);  // the parent is on another file system, or this is "/"
+            return Result::Ok();
         }
         current = std::move(up);
         st = upSt;
         ++depth;
     }
-    return Failed(error, errno);
+    return Result::FromErrno();
 }
 
 // The last `depth` components of the folder path `folderPath` (which ends in '/'), followed
@@ -171,41 +168,44 @@ QByteArray PathBelowTop(const QByteArray& folderPath, int depth, const QByteArra
 // The trash at the top of a file system, by the freedesktop.org rules: $top/.Trash/$uid when
 // $top/.Trash is a real folder with the sticky bit, else $top/.Trash-$uid. Every step is
 // opened from the one before, never through a link.
-bool OpenTopTrash(int top, TrashFolder& trash, int& error) {
+Result OpenTopTrash(int top, TrashFolder& trash) {
     const QByteArray uid = QByteArray::number(::geteuid());
     const Descriptor shared(::openat(top, ".Trash", kFolderFlags));
     struct stat st;
     if (shared.IsOpen() && ::fstat(shared.Get(), &st) == 0 && (st.st_mode & S_ISVTX) != 0) {
-        int sharedError = 0;
-        const Descriptor mine = OpenOwnFolder(shared.Get(), uid, sharedError);
-        if (mine.IsOpen() && OpenParts(mine.Get(), OpenOwnFolder, trash, sharedError)) {
-            return true;
+        // Why the shared trash cannot be used does not matter: the own one is tried next.
+        Descriptor mine(-1);
+        if (OpenOwnFolder(shared.Get(), uid, mine) && OpenParts(mine.Get(), OpenOwnFolder, trash)) {
+            return Result::Ok();
         }
     }
-    const Descriptor own = OpenOwnFolder(top, ".Trash-" + uid, error);
-    return own.IsOpen() && OpenParts(own.Get(), OpenOwnFolder, trash, error);
+    Descriptor own(-1);
+    if (const Result opened = OpenOwnFolder(top, ".Trash-" + uid, own); !opened) {
+        return opened;
+    }
+    return OpenParts(own.Get(), OpenOwnFolder, trash);
 }
 
-bool FindTrash(const Folder& parent, const QByteArray& name, TrashFolder& trash, int& error) {
+Result FindTrash(const Folder& parent, const QByteArray& name, TrashFolder& trash) {
     struct stat st;
     if (::fstat(parent.Descriptor(), &st) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     bool inHome = false;
-    const bool opened = OpenHomeTrash(st.st_dev, trash, inHome, error);
+    const Result opened = OpenHomeTrash(st.st_dev, trash, inHome);
     if (inHome) {
         trash.infoPath = parent.RealPath() + name;
         return opened;
     }
     int depth = 0;
-    const Descriptor top = OpenTop(parent.Descriptor(), st, depth, error);
-    if (!top.IsOpen()) {
-        return false;
+    Descriptor top(-1);
+    if (const Result found = OpenTop(parent.Descriptor(), st, top, depth); !found) {
+        return found;
     }
     // Relative to the top, as the rules for a trash there ask, so that a drive mounted
     // elsewhere later still knows where its entries came from.
     trash.infoPath = PathBelowTop(parent.RealPath(), depth, name);
-    return OpenTopTrash(top.Get(), trash, error);
+    return OpenTopTrash(top.Get(), trash);
 }
 
 QByteArray TrashInfo(const QByteArray& path) {
@@ -252,19 +252,18 @@ long NameMax(int folder) {
 
 }  // namespace
 
-bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error) {
-    return MoveToTrashAs(parent, name, name, error);
+Result MoveToTrash(const Folder& parent, const QByteArray& name) {
+    return MoveToTrashAs(parent, name, name);
 }
 
-bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName,
-                   int& error) {
+Result MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName) {
     struct stat st;
     if (::fstatat(parent.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return Fail(error, errno);
+        return Result::FromErrno();
     }
     TrashFolder trash;
-    if (!FindTrash(parent, originalName, trash, error)) {
-        return false;
+    if (const Result found = FindTrash(parent, originalName, trash); !found) {
+        return found;
     }
     const QByteArray info = TrashInfo(trash.infoPath);
     const long nameMax = NameMax(trash.info.Get());
@@ -278,32 +277,35 @@ bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArra
             if (errno == EEXIST) {
                 continue;
             }
-            return Fail(error, errno);
+            return Result::FromErrno();
         }
         Descriptor infoFile(fd);
-        int writeError = 0;
-        if (!WriteAll(infoFile.Get(), info, writeError) || !infoFile.Close()) {
-            ::unlinkat(trash.info.Get(), infoName.constData(), 0);
-            return Fail(error, writeError != 0 ? writeError : errno);
+        Result written = WriteAll(infoFile.Get(), info);
+        if (written && !infoFile.Close()) {
+            written = Result::FromErrno();
         }
-        int moveError = 0;
-        if (MoveNoReplace(parent.Descriptor(), name, trash.files.Get(), trashName, Moving::Entry,
-                          moveError)) {
-            return true;
+        if (!written) {
+            ::unlinkat(trash.info.Get(), infoName.constData(), 0);
+            return written;
+        }
+        const Result moved =
+            MoveNoReplace(parent.Descriptor(), name, trash.files.Get(), trashName, Moving::Entry);
+        if (moved) {
+            return moved;
         }
         ::unlinkat(trash.info.Get(), infoName.constData(), 0);
-        if (moveError != EEXIST && moveError != ENOTEMPTY) {
-            return Fail(error, moveError);
+        if (moved.Error() != EEXIST && moved.Error() != ENOTEMPTY) {
+            return moved;
         }
     }
-    return Fail(error, EEXIST);
+    return Result::Failure(EEXIST);
 }
 
-bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error) {
+Result TrashLeftover(const Folder& parent, const QByteArray& name) {
     if (!IsTempName(name)) {
-        return Fail(error, EINVAL);
+        return Result::Failure(EINVAL);
     }
-    return MoveToTrash(parent, name, error);
+    return MoveToTrash(parent, name);
 }
 
 }  // namespace kalvex::platform

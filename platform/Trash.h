@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileIo.h"
 #include "Folder.h"
 
 #include <QByteArray>
@@ -13,17 +14,16 @@ namespace kalvex::platform {
 // folder another user made, is never used). A name too long for its info file's name is
 // shortened there; the info file keeps the original path.
 // Nothing is ever deleted for good: when no trash can take the entry, it stays where it is
-// and the call returns false with errno in `error`.
-bool MoveToTrash(const Folder& parent, const QByteArray& name, int& error);
+// and the call fails.
+Result MoveToTrash(const Folder& parent, const QByteArray& name);
 
 // The same for an entry that stands under a temporary name in place of `originalName` of the
 // same folder: the trash records it, and would restore it, under its original name.
-bool MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName,
-                   int& error);
+Result MoveToTrashAs(const Folder& parent, const QByteArray& name, const QByteArray& originalName);
 
 // Moves a temporary file or folder that an interrupted write of this program left behind into
 // the trash, as MoveToTrash does. It is never removed for good: a user's entry may only look
 // like one. Fails (EINVAL) for a name that is not a temporary name.
-bool TrashLeftover(const Folder& parent, const QByteArray& name, int& error);
+Result TrashLeftover(const Folder& parent, const QByteArray& name);
 
 }  // namespace kalvex::platform

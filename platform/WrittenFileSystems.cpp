@@ -26,15 +26,15 @@ void WrittenFileSystems::Note(const Folder& folder) {
     }
 }
 
-bool WrittenFileSystems::Flush(int& error) {
-    bool ok = true;
+Result WrittenFileSystems::Flush() {
+    Result flushed = Result::Ok();
     for (const Noted& noted : m_noted) {
         if (::syncfs(noted.folder.Get()) != 0) {
-            ok = Fail(error, errno);
+            flushed = Result::FromErrno();
         }
     }
     m_noted.clear();
-    return ok;
+    return flushed;
 }
 
 }  // namespace kalvex::platform

@@ -15,9 +15,9 @@ class WrittenFileSystems {
 public:
     // Notes the file system of `folder`, into which an action just wrote.
     void Note(const Folder& folder);
-    // Flushes every file system noted (syncfs) and forgets them; false with errno in `error`
-    // when one of them reported a write error.
-    bool Flush(int& error);
+    // Flushes every file system noted (syncfs) and forgets them; fails when one of them
+    // reported a write error (the last such errno).
+    Result Flush();
 
 private:
     struct Noted {

@@ -72,12 +72,13 @@ TEST_P(LimitedFileSystemTest, NewFilesAreCommittedAndNothingIsReplaced) {
     ::chmod(box.NativePath("from/new.txt").constData(), 0640);
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    int error = 0;
-    EXPECT_TRUE(CopyEntry(from, "new.txt", to, error)) << error;
-    EXPECT_TRUE(CopyEntry(from, "ln", to, error)) << error;
-    error = 0;
-    EXPECT_FALSE(CopyEntry(from, "taken.txt", to, error));
-    EXPECT_EQ(error, EEXIST);
+    const Result copiedFile = CopyEntry(from, "new.txt", to);
+    EXPECT_TRUE(copiedFile) << copiedFile;
+    const Result copiedLink = CopyEntry(from, "ln", to);
+    EXPECT_TRUE(copiedLink) << copiedLink;
+    const Result overTaken = CopyEntry(from, "taken.txt", to);
+    EXPECT_FALSE(overTaken);
+    EXPECT_EQ(overTaken.Error(), EEXIST);
     EXPECT_EQ(box.Describe("to"),
               (QStringList{"ln->new.txt@60", "new.txt=new@40", "taken.txt=theirs@0"}));
     EXPECT_TRUE(box.Leftovers().isEmpty());
@@ -97,12 +98,13 @@ TEST_P(LimitedFileSystemTest, FolderCopiesAreCommittedButNeverOverAnEmptyFolder)
     box.Make("to", {{"empty/"}});
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    int error = 0;
-    ASSERT_TRUE(CopyFolder(from, "d", to, kAll, NeverStop, error)) << error;
+    const Result copied = CopyFolder(from, "d", to, kAll, NeverStop);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(box.Describe("to/d"), box.Describe("from/d"));
     // A plain rename would replace an empty folder.
-    EXPECT_FALSE(CopyFolder(from, "empty", to, kAll, NeverStop, error));
-    EXPECT_EQ(error, EEXIST);
+    const Result overEmpty = CopyFolder(from, "empty", to, kAll, NeverStop);
+    EXPECT_FALSE(overEmpty);
+    EXPECT_EQ(overEmpty.Error(), EEXIST);
     EXPECT_EQ(box.Describe("to/empty"), QStringList{});
     EXPECT_TRUE(box.Leftovers().isEmpty());
 }
@@ -110,14 +112,18 @@ TEST_P(LimitedFileSystemTest, FolderCopiesAreCommittedButNeverOverAnEmptyFolder)
 TEST_P(LimitedFileSystemTest, TrashAndSafeWritesWork) {
     box.Make("r", {{"same", "first"}, {"doc.kvx", "old"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    ASSERT_TRUE(MoveToTrash(folder, "same", error)) << error;
+    const Result first = MoveToTrash(folder, "same");
+    ASSERT_TRUE(first) << first;
     box.Make("r", {{"same", "second"}});
-    ASSERT_TRUE(MoveToTrash(folder, "same", error)) << error;
+    const Result second = MoveToTrash(folder, "same");
+    ASSERT_TRUE(second) << second;
     EXPECT_EQ(Sandbox::TrashContent(), (QStringList{"same.2=second@0", "same=first@0"}));
-    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new", error)) << error;
-    ASSERT_TRUE(WriteFileAtomicallyIn(folder, "kvx_p.log", "log", error)) << error;
-    ASSERT_TRUE(WriteFileAtomicallyIn(folder, "kvx_p.log", "log 2", error)) << error;
+    const Result document = WriteFileAtomically(box.NativePath("r/doc.kvx"), "new");
+    ASSERT_TRUE(document) << document;
+    const Result log = WriteFileAtomicallyIn(folder, "kvx_p.log", "log");
+    ASSERT_TRUE(log) << log;
+    const Result logAgain = WriteFileAtomicallyIn(folder, "kvx_p.log", "log 2");
+    ASSERT_TRUE(logAgain) << logAgain;
     EXPECT_EQ(Content(box.Path("r/doc.kvx")), QByteArray("new"));
     EXPECT_EQ(Content(box.Path("r/kvx_p.log")), QByteArray("log 2"));
     EXPECT_TRUE(box.Leftovers().isEmpty());
@@ -150,8 +156,8 @@ TEST(FileSystemAbilities, CallsThatFailAreTriedOncePerFileSystem) {
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
     for (int i = 0; i < 5; ++i) {
-        int error = 0;
-        EXPECT_TRUE(CopyEntry(from, QByteArray("f") + QByteArray::number(i), to, error)) << error;
+        const Result copied = CopyEntry(from, QByteArray("f") + QByteArray::number(i), to);
+        EXPECT_TRUE(copied) << copied;
     }
     // One RENAME_NOREPLACE and one link, for the first file only.
     EXPECT_EQ(SimulatedFailures(), 2);
@@ -230,15 +236,15 @@ protected:
 };
 
 TEST_F(KeepTest, FileKeepsOwnerGroupBitsAndUserAttributes) {
-    int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "f", to, error)) << error;
+    const Result copied = CopyEntry(from, "f", to);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(Ownership(box.Path("to")),
               QStringList{"/f 65534:65534 600 user.note=file note trusted.note=(none)"});
 }
 
 TEST_F(KeepTest, FolderCopyKeepsThemOnEveryEntryButOtherNamespaces) {
-    int error = 0;
-    ASSERT_TRUE(CopyFolder(from, "d", to, kAll, NeverStop, error)) << error;
+    const Result copied = CopyFolder(from, "d", to, kAll, NeverStop);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(Ownership(box.Path("to")),
               (QStringList{"/d 65534:65534 750 user.note=folder note trusted.note=(none)",
                            "/d/in 65534:65534 640 user.note= trusted.note=(none)",
@@ -248,9 +254,10 @@ TEST_F(KeepTest, FolderCopyKeepsThemOnEveryEntryButOtherNamespaces) {
 
 TEST_F(KeepTest, TargetThatRefusesThemStillTakesTheCopy) {
     SimulateLimits({.noPermissionBits = true, .noOwners = true, .noUserAttributes = true});
-    int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "f", to, error)) << error;
-    ASSERT_TRUE(CopyFolder(from, "d", to, kAll, NeverStop, error)) << error;
+    const Result copiedFile = CopyEntry(from, "f", to);
+    ASSERT_TRUE(copiedFile) << copiedFile;
+    const Result copiedFolder = CopyFolder(from, "d", to, kAll, NeverStop);
+    ASSERT_TRUE(copiedFolder) << copiedFolder;
     // What the program made them with: root's, private.
     EXPECT_EQ(Ownership(box.Path("to")),
               (QStringList{"/d 0:0 700 user.note=(none) trusted.note=(none)",
@@ -312,8 +319,8 @@ TEST_P(SparseCopyTest, HolesStayHolesAndTheContentIsTheSame) {
     }
     const Folder from = Folder::Open(QFile::encodeName(Root(row.from) + "/from"));
     const Folder to = Folder::Open(QFile::encodeName(Root(row.to) + "/to"));
-    int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "image", to, error)) << error;
+    const Result copiedImage = CopyEntry(from, "image", to);
+    ASSERT_TRUE(copiedImage) << copiedImage;
     const QString copy = Root(row.to) + "/to/image";
     const struct stat copied = StatusOf(copy);
     EXPECT_EQ(copied.st_size, row.size);

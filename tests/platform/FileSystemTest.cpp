@@ -52,8 +52,7 @@ TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus) {
     const Folder folder = Folder::Open(box.NativePath("r"));
     ASSERT_TRUE(folder.IsOpen());
     std::vector<DirEntry> entries;
-    int error = 0;
-    ASSERT_TRUE(folder.List(entries, error));
+    ASSERT_TRUE(folder.List(entries));
     // Upper case decides ("_" sorts after letters), then the exact bytes.
     EXPECT_EQ(Names(entries), (QStringList{"A.txt", "a.txt", "b.txt", "link", "Sub", "_x"}));
     EXPECT_EQ(entries[0].status.kind, EntryKind::File);
@@ -120,47 +119,46 @@ protected:
 };
 
 TEST_F(CopyTest, ReplaceKeepsTimeAndPermissionBits) {
-    int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error))
-        << error;
+    const Result replaced =
+        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
+    ASSERT_TRUE(replaced) << replaced;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0640u);
     EXPECT_TRUE(LeftOvers().isEmpty());
 }
 
 TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
-    int error = 0;
-    EXPECT_FALSE(CopyEntry(from, "f.txt", to, error));
-    EXPECT_EQ(error, EEXIST);
+    const Result copied = CopyEntry(from, "f.txt", to);
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(copied.Error(), EEXIST);
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
     EXPECT_TRUE(LeftOvers().isEmpty());
 }
 
 TEST_F(CopyTest, ReadOnlyTargetIsNotReplacedEvenByRoot) {
     ::chmod(box.NativePath("to/f.txt").constData(), 0444);
-    int error = 0;
-    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error));
-    EXPECT_EQ(error, EACCES);
+    const Result replaced =
+        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(replaced.Error(), EACCES);
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=old@0"});
 }
 
 TEST_F(CopyTest, LinkIsCopiedAsALinkWithItsOwnTime) {
-    int error = 0;
-    ASSERT_TRUE(CopyEntry(from, "l", to, error)) << error;
+    const Result copied = CopyEntry(from, "l", to);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(box.Describe("to"), (QStringList{"f.txt=old@0", "l->f.txt@60"}));
 }
 
 TEST_F(CopyTest, SetUserIdBitIsNotCopied) {
     ::chmod(box.NativePath("from/f.txt").constData(), 04755);
-    int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error));
+    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt"))));
     EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0755u);
 }
 
 TEST_F(CopyTest, PipeIsNeverOpened) {
     ASSERT_EQ(::mkfifo(box.NativePath("from/pipe").constData(), 0600), 0);
-    int error = 0;
-    EXPECT_FALSE(CopyEntry(from, "pipe", to, error));
+    EXPECT_FALSE(CopyEntry(from, "pipe", to));
     EXPECT_FALSE(QFile::exists(box.Path("to/pipe")));
 }
 
@@ -176,11 +174,11 @@ TEST(CopyFolder, CopiesTheWholeTreeWithTimesAndLeavesOutWhatTheFilterRefuses) {
     box.Make("to", {});
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    int error = 0;
     const auto filter = [](const QByteArray& name, const EntryStatus&) {
         return name != "skip.me";
     };
-    ASSERT_TRUE(CopyFolder(from, "d", to, filter, NeverStop, error)) << error;
+    const Result copied = CopyFolder(from, "d", to, filter, NeverStop);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(box.Describe("to"),
               (QStringList{"d/", "d/a.txt=a@10", "d/ln->a.txt@30", "d/sub/", "d/sub/b.txt=b@20"}));
 }
@@ -223,11 +221,9 @@ TEST(CopyFolder, CopiesALargeTreeExactly) {
     const QStringList source = test::Snapshot(box.Path("from"), test::Times::Modification);
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    int error = 0;
-    ASSERT_TRUE(CopyFolder(
-        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop,
-        error))
-        << error;
+    const Result copied = CopyFolder(
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(test::Snapshot(box.Path("to"), test::Times::Modification), source);
     EXPECT_EQ(source.size(), 1 + 3 * (1 + 100 + 3 * (1 + 40 + 1)));
 }
@@ -238,10 +234,8 @@ TEST(CopyFolder, FailsWhenTheNameExistsAndLeavesNoTemporaryFolder) {
     box.Make("to", {{"d", "a file"}});
     const Folder from = Folder::Open(box.NativePath("from"));
     const Folder to = Folder::Open(box.NativePath("to"));
-    int error = 0;
     EXPECT_FALSE(CopyFolder(
-        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop,
-        error));
+        from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; }, NeverStop));
     EXPECT_EQ(box.Describe("to"), QStringList{"d=a file@0"});
 }
 
@@ -256,8 +250,8 @@ TEST_F(TrashTest, MovesFilesFoldersAndLinksIntoTheHomeTrash) {
     box.Make("r", {{"f.txt", "x", 4}, {"d/"}, {"d/in.txt", "y"}, {"dangling", {}, 0, "nowhere"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
     for (const QByteArray name : {"f.txt", "d", "dangling"}) {
-        int error = 0;
-        EXPECT_TRUE(MoveToTrash(folder, name, error)) << name.constData() << " " << error;
+        const Result trashed = MoveToTrash(folder, name);
+        EXPECT_TRUE(trashed) << name.constData() << " " << trashed;
     }
     EXPECT_TRUE(box.Describe("r").isEmpty());
     EXPECT_EQ(Sandbox::TrashContent(),
@@ -274,10 +268,9 @@ TEST_F(TrashTest, SecondEntryOfTheSameNameGetsItsOwnPlace) {
     const Sandbox box;
     box.Make("r", {{"same", "first"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    ASSERT_TRUE(MoveToTrash(folder, "same", error));
+    ASSERT_TRUE(MoveToTrash(folder, "same"));
     box.Make("r", {{"same", "second"}});
-    ASSERT_TRUE(MoveToTrash(folder, "same", error));
+    ASSERT_TRUE(MoveToTrash(folder, "same"));
     EXPECT_EQ(Sandbox::TrashContent(), (QStringList{"same.2=second@0", "same=first@0"}));
 }
 
@@ -289,8 +282,7 @@ TEST_F(TrashTest, WithoutAUsableTrashNothingIsDeleted) {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", box.NativePath("home"));
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    EXPECT_FALSE(MoveToTrash(folder, "keep.txt", error));
+    EXPECT_FALSE(MoveToTrash(folder, "keep.txt"));
     qputenv("XDG_DATA_HOME", saved);
     EXPECT_EQ(box.Describe("r"), QStringList{"keep.txt=x@0"});
 }
@@ -299,8 +291,7 @@ TEST(SafeWrite, ReplacesKeepingPermissionsAndLeavesNoTemporaryFile) {
     const Sandbox box;
     box.Make("r", {{"doc.kvx", "old"}});
     ::chmod(box.NativePath("r/doc.kvx").constData(), 0600);
-    int error = 0;
-    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new", error));
+    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new"));
     QFile file(box.Path("r/doc.kvx"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("new"));
@@ -325,8 +316,8 @@ TEST(SafeWrite, WriterThatIsNotCommittedLeavesTheOldFileAndNothingElse) {
         writer.Append(big);
     }
     writer.Append("tail");
-    int error = 0;
-    ASSERT_TRUE(writer.Commit(error)) << error;
+    const Result committed = writer.Commit();
+    ASSERT_TRUE(committed) << committed;
     QFile file(box.Path("r/kvx_a.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), big + big + big + "tail");
@@ -337,9 +328,9 @@ TEST(SafeWrite, ReadOnlyFileStaysAsItWas) {
     const Sandbox box;
     box.Make("r", {{"doc.kvx", "old"}});
     ::chmod(box.NativePath("r/doc.kvx").constData(), 0444);
-    int error = 0;
-    EXPECT_FALSE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "new", error));
-    EXPECT_EQ(error, EACCES);
+    const Result written = WriteFileAtomically(box.NativePath("r/doc.kvx"), "new");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.Error(), EACCES);
     EXPECT_EQ(box.Describe("r"), QStringList{"doc.kvx=old@0"});
 }
 
@@ -349,9 +340,8 @@ TEST(SafeWrite, DocumentLinkIsWrittenThroughOwnFileLinkIsReplaced) {
         "r",
         {{"real.kvx", "old"}, {"doc.kvx", {}, 0, "real.kvx"}, {"kvx_a.log", {}, 0, "real.kvx"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "through", error));
-    ASSERT_TRUE(WriteFileAtomicallyIn(folder, "kvx_a.log", "own", error));
+    ASSERT_TRUE(WriteFileAtomically(box.NativePath("r/doc.kvx"), "through"));
+    ASSERT_TRUE(WriteFileAtomicallyIn(folder, "kvx_a.log", "own"));
     QFile real(box.Path("r/real.kvx"));
     ASSERT_TRUE(real.open(QIODevice::ReadOnly));
     EXPECT_EQ(real.readAll(), QByteArray("through"));
@@ -363,13 +353,13 @@ TEST(ReadWholeFile, RefusesFilesAboveTheLimitAndLinksInAFolder) {
     const Sandbox box;
     box.Make("r", {{"big", QByteArray(100, 'x')}, {"ln", {}, 0, "big"}});
     QByteArray content;
-    int error = 0;
-    EXPECT_FALSE(ReadWholeFile(box.NativePath("r/big"), 99, content, error));
-    EXPECT_EQ(error, EFBIG);
-    EXPECT_TRUE(ReadWholeFile(box.NativePath("r/big"), 100, content, error));
+    const Result read = ReadWholeFile(box.NativePath("r/big"), 99, content);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(read.Error(), EFBIG);
+    EXPECT_TRUE(ReadWholeFile(box.NativePath("r/big"), 100, content));
     EXPECT_EQ(content.size(), 100);
     const Folder folder = Folder::Open(box.NativePath("r"));
-    EXPECT_FALSE(ReadWholeFileIn(folder, "ln", 1000, content, error));
+    EXPECT_FALSE(ReadWholeFileIn(folder, "ln", 1000, content));
 }
 
 TEST(TempName, RecognisesOnlyItsOwnNames) {

@@ -75,9 +75,9 @@ protected:
 };
 
 TEST_P(ReplaceTest, TheReplacedVersionGoesToTheTrashUnderItsOwnName) {
-    int error = 0;
-    ASSERT_TRUE(ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error))
-        << error;
+    const Result replaced =
+        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
+    ASSERT_TRUE(replaced) << replaced;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"f.txt=old@0"});
     const QByteArray info = TrashInfoOf("f.txt");
@@ -91,11 +91,10 @@ TEST_P(ReplaceTest, WithoutATrashTheCopyStillReplacesTheFile) {
     box.Make("home", {{"Trash", "not a folder"}});
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", box.NativePath("home"));
-    int error = 0;
-    const bool replaced =
-        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")), error);
+    const Result replaced =
+        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
     qputenv("XDG_DATA_HOME", saved);
-    ASSERT_TRUE(replaced) << error;
+    ASSERT_TRUE(replaced) << replaced;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
     EXPECT_TRUE(Leftovers().isEmpty()) << Leftovers().join(u' ').toStdString();
 }
@@ -153,9 +152,9 @@ TEST_P(ChangedTargetTest, IsLeftAloneAndNothingGoesToTheTrash) {
     const Version listed = Version::Of(to.Status("f.txt"));
     std::get<1>(GetParam()).change(box);
     const QStringList changed = box.Describe("to");
-    int error = 0;
-    EXPECT_FALSE(ReplaceEntry(from, "f.txt", to, "f.txt", listed, error));
-    EXPECT_EQ(error, EAGAIN);
+    const Result replaced = ReplaceEntry(from, "f.txt", to, "f.txt", listed);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(replaced.Error(), EAGAIN);
     EXPECT_EQ(box.Describe("to"), changed);
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
     EXPECT_TRUE(box.Leftovers().isEmpty());
@@ -186,11 +185,11 @@ TEST(CopyFolderStop, RemovesThePartBuiltAndLeavesNothingUnderTheName) {
     const Folder to = Folder::Open(box.NativePath("to"));
     // The request comes while the copy is under way: after a few files were written.
     std::atomic<int> asked = 0;
-    int error = 0;
-    EXPECT_FALSE(CopyFolder(
+    const Result copied = CopyFolder(
         from, "d", to, [](const QByteArray&, const EntryStatus&) { return true; },
-        [&asked] { return ++asked > 20; }, error));
-    EXPECT_EQ(error, ECANCELED);
+        [&asked] { return ++asked > 20; });
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(copied.Error(), ECANCELED);
     EXPECT_TRUE(box.Describe("to").isEmpty()) << box.Describe("to").join(u' ').toStdString();
     // Asked before each file: the copy did not run on to its end.
     EXPECT_LT(asked.load(), 200);

@@ -85,12 +85,12 @@ TEST_F(StickTest, FileCopiesAreCommittedAndNeverReplaceANameThatFoldsToTheirs) {
     ::setxattr(box.NativePath("from/new.txt").constData(), "user.note", "n", 1, 0);
     box.Make("stick", {{"TAKEN.TXT", "theirs", 0}});
     const Folder from = Folder::Open(box.NativePath("from"));
-    int error = 0;
-    EXPECT_TRUE(CopyEntry(from, "new.txt", onStick, error)) << error;
-    error = 0;
-    EXPECT_FALSE(CopyEntry(from, "Taken.txt", onStick, error));
-    EXPECT_EQ(error, EEXIST);
-    EXPECT_FALSE(CopyEntry(from, "new.txt", onStick, error));
+    const Result copied = CopyEntry(from, "new.txt", onStick);
+    EXPECT_TRUE(copied) << copied;
+    const Result overTaken = CopyEntry(from, "Taken.txt", onStick);
+    EXPECT_FALSE(overTaken);
+    EXPECT_EQ(overTaken.Error(), EEXIST);
+    EXPECT_FALSE(CopyEntry(from, "new.txt", onStick));
     EXPECT_EQ(box.Describe("stick"), (QStringList{"TAKEN.TXT=theirs@0", "new.txt=new@40"}));
     EXPECT_TRUE(box.Leftovers("stick").isEmpty());
 }
@@ -106,23 +106,23 @@ TEST_F(StickTest, FolderCopiesAreCommittedWhole) {
                       {"e/x", "x"}});
     box.Make("stick", {{"E/"}});
     const Folder from = Folder::Open(box.NativePath("from"));
-    int error = 0;
-    ASSERT_TRUE(CopyFolder(from, "d", onStick, kAll, NeverStop, error)) << error;
+    const Result copied = CopyFolder(from, "d", onStick, kAll, NeverStop);
+    ASSERT_TRUE(copied) << copied;
     EXPECT_EQ(box.Describe("stick/d"), box.Describe("from/d"));
-    EXPECT_FALSE(CopyFolder(from, "e", onStick, kAll, NeverStop, error));
-    EXPECT_EQ(error, EEXIST);
+    const Result overTaken = CopyFolder(from, "e", onStick, kAll, NeverStop);
+    EXPECT_FALSE(overTaken);
+    EXPECT_EQ(overTaken.Error(), EEXIST);
     EXPECT_EQ(box.Describe("stick/E"), QStringList{});
     EXPECT_TRUE(box.Leftovers("stick").isEmpty());
 }
 
 TEST_F(StickTest, SafeWritesMakeAndReplaceTheLogAndTheProject) {
-    int error = 0;
     for (const QByteArray content : {"first", "second"}) {
-        ASSERT_TRUE(WriteFileAtomicallyIn(onStick, "kvx_proj.log", content + "\r\n", error))
-            << error;
-        ASSERT_TRUE(WriteFileAtomically(QFile::encodeName(stick.Path() + "/proj.kvx"),
-                                        "[General]\n" + content, error))
-            << error;
+        const Result log = WriteFileAtomicallyIn(onStick, "kvx_proj.log", content + "\r\n");
+        ASSERT_TRUE(log) << log;
+        const Result project = WriteFileAtomically(QFile::encodeName(stick.Path() + "/proj.kvx"),
+                                                   "[General]\n" + content);
+        ASSERT_TRUE(project) << project;
     }
     EXPECT_EQ(Content(stick.Path() + "/kvx_proj.log"), QByteArray("second\r\n"));
     EXPECT_EQ(Content(stick.Path() + "/proj.kvx"), QByteArray("[General]\nsecond"));
@@ -132,11 +132,13 @@ TEST_F(StickTest, SafeWritesMakeAndReplaceTheLogAndTheProject) {
 TEST_F(StickTest, DeletedEntriesGoToTheTrashAtTheTopOfTheStick) {
     box.Make("stick", {{"sub/"}, {"sub/doc", "first"}, {"sub/dir/"}, {"sub/dir/x", "x"}});
     const Folder sub = onStick.OpenChild("sub");
-    int error = 0;
-    ASSERT_TRUE(MoveToTrash(sub, "doc", error)) << error;
-    ASSERT_TRUE(MoveToTrash(sub, "dir", error)) << error;
+    const Result doc = MoveToTrash(sub, "doc");
+    ASSERT_TRUE(doc) << doc;
+    const Result dir = MoveToTrash(sub, "dir");
+    ASSERT_TRUE(dir) << dir;
     box.Make("stick", {{"sub/doc", "second"}});
-    ASSERT_TRUE(MoveToTrash(sub, "doc", error)) << error;
+    const Result docAgain = MoveToTrash(sub, "doc");
+    ASSERT_TRUE(docAgain) << docAgain;
     EXPECT_EQ(box.Describe("stick/sub"), QStringList{});
     EXPECT_EQ(
         TrashOnStick(stick.Path()),
@@ -158,22 +160,23 @@ class StickCannotTakeTest : public StickTest, public testing::WithParamInterface
 
 TEST_P(StickCannotTakeTest, EntryStaysAndTheMoveFails) {
     box.Make("stick", {{"doc", "keep me"}, {"earlier", "e"}});
-    int error = 0;
     if (GetParam().lack == Lack::FullWithTrash) {
-        ASSERT_TRUE(MoveToTrash(onStick, "earlier", error)) << error;
+        const Result earlier = MoveToTrash(onStick, "earlier");
+        ASSERT_TRUE(earlier) << earlier;
     }
     if (GetParam().lack == Lack::ReadOnly) {
         ASSERT_TRUE(stick.SetReadOnly(true));
     } else {
         test::FillUp(stick.Path());
     }
-    EXPECT_FALSE(MoveToTrash(onStick, "doc", error));
+    const Result trashed = MoveToTrash(onStick, "doc");
+    EXPECT_FALSE(trashed);
     EXPECT_EQ(Content(stick.Path() + "/doc"), QByteArray("keep me"));
     if (GetParam().lack == Lack::ReadOnly) {
-        EXPECT_EQ(error, EROFS);
+        EXPECT_EQ(trashed.Error(), EROFS);
         EXPECT_TRUE(stick.SetReadOnly(false));
     } else {
-        EXPECT_EQ(error, ENOSPC);
+        EXPECT_EQ(trashed.Error(), ENOSPC);
     }
     EXPECT_TRUE(Sandbox::TrashContent().isEmpty());
 }

@@ -40,15 +40,13 @@ TEST_P(ForEachLineTest, FileReadInPiecesSplitsTheSame) {
     box.Make("r", {{"log", GetParam().text}});
     const Folder folder = Folder::Open(box.NativePath("r"));
     LineFile file;
-    int error = 0;
-    ASSERT_TRUE(file.Open(folder, "log", qint64(1) << 30, error)) << error;
+    const Result opened = file.Open(folder, "log", qint64(1) << 30);
+    ASSERT_TRUE(opened) << opened;
     QList<QByteArray> lines;
-    ASSERT_TRUE(file.ForEachLine(
-        [&](QByteArrayView line, qint64 offset) {
-            lines.append(line.toByteArray());
-            EXPECT_EQ(file.Read(offset, line.size()), line.toByteArray());
-        },
-        error));
+    ASSERT_TRUE(file.ForEachLine([&](QByteArrayView line, qint64 offset) {
+        lines.append(line.toByteArray());
+        EXPECT_EQ(file.Read(offset, line.size()), line.toByteArray());
+    }));
     EXPECT_EQ(lines.size(), GetParam().expected.size());
     EXPECT_TRUE(lines == GetParam().expected);
 }

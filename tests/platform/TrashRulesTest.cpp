@@ -92,8 +92,8 @@ TEST_P(SharedTopTest, OnlyTheUsersOwnFoldersTakeTheEntry) {
     box.Make("shared", {{"private/"}, {"private/doc", "secret"}});
     ::chmod(box.NativePath("shared/private").constData(), 0700);
     const Folder folder = Folder::Open(box.NativePath("shared/private"));
-    int error = 0;
-    EXPECT_EQ(MoveToTrash(folder, "doc", error), GetParam().trashed) << error;
+    const Result trashed = MoveToTrash(folder, "doc");
+    EXPECT_EQ(static_cast<bool>(trashed), GetParam().trashed) << trashed;
     EXPECT_EQ(Tree(box.Path("shared")), GetParam().after);
     EXPECT_TRUE(Tree(HomeTrash() + "/files").isEmpty());
 }
@@ -163,8 +163,8 @@ TEST(SharedTop, OwnTrashLeftOpenIsClosedBeforeUse) {
     box.Make("top", {{".Trash-0/"}, {"doc", "d"}});
     ::chmod(box.NativePath("top/.Trash-0").constData(), 0755);
     const Folder folder = Folder::Open(box.NativePath("top"));
-    int error = 0;
-    ASSERT_TRUE(MoveToTrash(folder, "doc", error)) << error;
+    const Result trashed = MoveToTrash(folder, "doc");
+    ASSERT_TRUE(trashed) << trashed;
     EXPECT_EQ(Tree(box.Path("top")),
               (QStringList{".Trash-0/ 0 700", ".Trash-0/files/ 0 700", ".Trash-0/files/doc 0",
                            ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=doc"}));
@@ -183,9 +183,9 @@ TEST(SharedTop, FileSystemThatCannotTakeATrashKeepsTheEntry) {
     box.Make("top", {{"doc", "d"}});
     ASSERT_TRUE(top.MakeReadOnly());
     const Folder folder = Folder::Open(box.NativePath("top"));
-    int error = 0;
-    EXPECT_FALSE(MoveToTrash(folder, "doc", error));
-    EXPECT_EQ(error, EROFS);
+    const Result trashed = MoveToTrash(folder, "doc");
+    EXPECT_FALSE(trashed);
+    EXPECT_EQ(trashed.Error(), EROFS);
     EXPECT_EQ(box.Describe("top"), QStringList{"doc=d@0"});
 }
 
@@ -219,8 +219,8 @@ TEST_P(LongNameTest, TrashedUnderANameWhoseInfoFileFits) {
         file.write("content");
     }
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    ASSERT_TRUE(MoveToTrash(folder, row.entry, error)) << error;
+    const Result trashed = MoveToTrash(folder, row.entry);
+    ASSERT_TRUE(trashed) << trashed;
     EXPECT_TRUE(box.Describe("r").isEmpty());
     EXPECT_EQ(QDir(HomeTrash() + "/files").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QFile::decodeName(row.inTrash)});
@@ -254,8 +254,8 @@ TEST(LongName, SameLongNameTwiceGetsTwoPlaces) {
     const Folder folder = Folder::Open(box.NativePath("r"));
     for (const QByteArray content : {"first", "second"}) {
         box.Make("r", {{name, content}});
-        int error = 0;
-        ASSERT_TRUE(MoveToTrash(folder, QFile::encodeName(name), error)) << error;
+        const Result trashed = MoveToTrash(folder, QFile::encodeName(name));
+        ASSERT_TRUE(trashed) << trashed;
     }
     EXPECT_EQ(Sandbox::TrashContent(),
               (QStringList{QString(243, 'z') + "~1=first@0", QString(243, 'z') + "~2=second@0"}));
@@ -279,11 +279,13 @@ TEST_F(LeftoverTest, GoesToTheTrashWithItsContent) {
                    {QFile::decodeName(fileName), "half", 6},
                    {"report.tmp", "r"}});
     const Folder folder = Folder::Open(box.NativePath("r"));
-    int error = 0;
-    EXPECT_TRUE(TrashLeftover(folder, folderName, error)) << error;
-    EXPECT_TRUE(TrashLeftover(folder, fileName, error)) << error;
-    EXPECT_FALSE(TrashLeftover(folder, "report.tmp", error));
-    EXPECT_EQ(error, EINVAL);
+    const Result folderTrashed = TrashLeftover(folder, folderName);
+    EXPECT_TRUE(folderTrashed) << folderTrashed;
+    const Result fileTrashed = TrashLeftover(folder, fileName);
+    EXPECT_TRUE(fileTrashed) << fileTrashed;
+    const Result notOurs = TrashLeftover(folder, "report.tmp");
+    EXPECT_FALSE(notOurs);
+    EXPECT_EQ(notOurs.Error(), EINVAL);
     EXPECT_EQ(box.Describe("r"), QStringList{"report.tmp=r@0"});
     QStringList expected{QFile::decodeName(folderName) + "/",
                          QFile::decodeName(folderName) + "/document=kept@4",
