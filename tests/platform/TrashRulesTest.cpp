@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,16 +152,25 @@ INSTANTIATE_TEST_SUITE_P(
                        "private/ 0 700", "private/doc 0", "theirs/ 65534 1777"}}),
     test::kCaseName);
 
-TEST(SharedTop, OwnTrashLeftOpenIsClosedBeforeUse) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "needs root to mount a file system";
+// A small file system of its own on the sandbox's folder "top", as a stick or a disk.
+class OwnTopTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "needs root to mount a file system";
+        }
+        box.Make("top", {});
+        top = std::make_unique<SmallFileSystem>(box.Path("top"), 4 << 20);
+        if (!top->Mounted()) {
+            GTEST_SKIP() << "cannot mount a tmpfs here";
+        }
     }
-    const Sandbox box;
-    box.Make("top", {});
-    const SmallFileSystem top(box.Path("top"), 4 << 20);
-    if (!top.Mounted()) {
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    }
+
+    Sandbox box;
+    std::unique_ptr<SmallFileSystem> top;
+};
+
+TEST_F(OwnTopTest, OwnTrashLeftOpenIsClosedBeforeUse) {
     box.Make("top", {{".Trash-0/"}, {"doc", "d"}});
     ::chmod(box.NativePath("top/.Trash-0").constData(), 0755);
     const Folder folder = Folder::Open(box.NativePath("top"));
@@ -170,18 +181,9 @@ TEST(SharedTop, OwnTrashLeftOpenIsClosedBeforeUse) {
                            ".Trash-0/info/ 0 700", ".Trash-0/info/doc.trashinfo Path=doc"}));
 }
 
-TEST(SharedTop, FileSystemThatCannotTakeATrashKeepsTheEntry) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "needs root to mount a file system";
-    }
-    const Sandbox box;
-    box.Make("top", {});
-    const SmallFileSystem top(box.Path("top"), 4 << 20);
-    if (!top.Mounted()) {
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    }
+TEST_F(OwnTopTest, FileSystemThatCannotTakeATrashKeepsTheEntry) {
     box.Make("top", {{"doc", "d"}});
-    ASSERT_TRUE(top.MakeReadOnly());
+    ASSERT_TRUE(top->MakeReadOnly());
     const Folder folder = Folder::Open(box.NativePath("top"));
     const Result trashed = MoveToTrash(folder, "doc");
     EXPECT_FALSE(trashed);
