@@ -118,15 +118,6 @@ protected:
     Folder to;
 };
 
-TEST_F(CopyTest, ReplaceKeepsTimeAndPermissionBits) {
-    const Result replaced =
-        ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
-    ASSERT_TRUE(replaced) << replaced;
-    EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
-    EXPECT_EQ(PermissionsOf(box.Path("to/f.txt")), 0640u);
-    EXPECT_TRUE(LeftOvers().isEmpty());
-}
-
 TEST_F(CopyTest, FailIfExistsLeavesTheTargetAlone) {
     const Result copied = CopyEntry(from, "f.txt", to);
     EXPECT_FALSE(copied);

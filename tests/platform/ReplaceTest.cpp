@@ -60,6 +60,7 @@ protected:
         g_noExchange = !GetParam().exchange;
         box.Make("from", {{"f.txt", "new content", 40}});
         box.Make("to", {{"f.txt", "old", 0}});
+        ::chmod(box.NativePath("from/f.txt").constData(), 0640);
         from = Folder::Open(box.NativePath("from"));
         to = Folder::Open(box.NativePath("to"));
     }
@@ -74,11 +75,14 @@ protected:
     Folder to;
 };
 
-TEST_P(ReplaceTest, TheReplacedVersionGoesToTheTrashUnderItsOwnName) {
+TEST_P(ReplaceTest, KeepsTimeAndBitsAndTheReplacedVersionGoesToTheTrashUnderItsOwnName) {
     const Result replaced =
         ReplaceEntry(from, "f.txt", to, "f.txt", Version::Of(to.Status("f.txt")));
     ASSERT_TRUE(replaced) << replaced;
     EXPECT_EQ(box.Describe("to"), QStringList{"f.txt=new content@40"});
+    struct stat st;
+    ASSERT_EQ(::lstat(box.NativePath("to/f.txt").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(Sandbox::TrashContent(), QStringList{"f.txt=old@0"});
     const QByteArray info = TrashInfoOf("f.txt");
     EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=" + QFile::encodeName(box.Path("to/f.txt")) +
