@@ -4,58 +4,40 @@
 
 namespace kalvex {
 
-namespace {
-
-constexpr int kBatchMilliseconds = 50;
-
-}  // namespace
-
-TLogListModel::TLogListModel(QObject* parent) : QAbstractTableModel(parent) {
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMilliseconds);
-    connect(&m_batch, &QTimer::timeout, this, &TLogListModel::Flush);
-}
+TLogListModel::TLogListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void TLogListModel::SetImages(const std::array<QIcon, 4>& images) {
     m_images = images;
 }
 
 void TLogListModel::AddCaptionRow(const QString& caption) {
-    Append({caption, {}, {}, {}, -1, -1});
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    m_rows.append({caption, {}, {}, {}, -1, -1});
+    endInsertRows();
 }
 
-void TLogListModel::AddActionRow(const LogRow& row) {
-    Append({QString::fromLocal8Bit(row.fileName), row.timeA, row.action, row.timeB, row.imageIndex,
-            1});
-}
-
-void TLogListModel::Append(Row row) {
-    m_rows.append(std::move(row));
-    if (!m_batch.isActive()) {
-        m_batch.start();
-    }
-}
-
-void TLogListModel::Flush() {
-    m_batch.stop();
-    if (m_shown == m_rows.size()) {
+void TLogListModel::AddActionRows(std::span<const LogRow> rows) {
+    if (rows.empty()) {
         return;
     }
-    beginInsertRows({}, static_cast<int>(m_shown), static_cast<int>(m_rows.size() - 1));
-    m_shown = m_rows.size();
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    for (const LogRow& row : rows) {
+        m_rows.append({QString::fromLocal8Bit(row.fileName), row.timeA, row.action, row.timeB,
+                       row.imageIndex, 1});
+    }
     endInsertRows();
 }
 
 void TLogListModel::Clear() {
-    m_batch.stop();
     beginResetModel();
     m_rows.clear();
-    m_shown = 0;
     endResetModel();
 }
 
 int TLogListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_shown);
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int TLogListModel::columnCount(const QModelIndex& parent) const {
@@ -63,7 +45,7 @@ int TLogListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TLogListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_shown) {
+    if (!index.isValid() || index.row() >= m_rows.size()) {
         return {};
     }
     const Row& row = m_rows[index.row()];

@@ -4,16 +4,16 @@
 #include <QIcon>
 #include <QList>
 #include <QString>
-#include <QTimer>
 
 #include <array>
+#include <span>
 
 namespace kalvex {
 
 struct LogRow;
 
-// The rows of the log list. A run appends up to hundreds of thousands of rows one hand-off at
-// a time, so appended rows are collected and shown to the view in batches.
+// The rows of the log list. A run appends up to hundreds of thousands of rows, a hand-off of
+// many at a time, and each hand-off is shown at once.
 class TLogListModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -27,11 +27,9 @@ public:
     // Images of the rows, by image index.
     void SetImages(const std::array<QIcon, 4>& images);
 
-    void AddCaptionRow(const QString& caption);  // header and end rows: no image, indent -1
-    void AddActionRow(const LogRow& row);        // indent 1
+    void AddCaptionRow(const QString& caption);        // header and end rows: no image, indent -1
+    void AddActionRows(std::span<const LogRow> rows);  // indent 1
     void Clear();
-    // Shows the collected rows now instead of at the next batch.
-    void Flush();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -48,11 +46,7 @@ private:
         int indent = -1;
     };
 
-    void Append(Row row);
-
     QList<Row> m_rows;
-    qsizetype m_shown = 0;  // rows the view knows of; the rest wait for the next batch
-    QTimer m_batch;
     std::array<QIcon, 4> m_images;
 };
 

@@ -7,8 +7,19 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <span>
+#include <vector>
+
 using kalvex::LogRow;
 using kalvex::TLogListModel;
+
+namespace {
+
+void AddActionRow(TLogListModel& model, const LogRow& row) {
+    model.AddActionRows(std::span(&row, 1));
+}
+
+}  // namespace
 
 class TestLogListModel final : public QObject {
     Q_OBJECT
@@ -49,9 +60,8 @@ private Q_SLOTS:
         if (caption) {
             model.AddCaptionRow(QString::fromLocal8Bit(row.fileName));
         } else {
-            model.AddActionRow(row);
+            AddActionRow(model, row);
         }
-        model.Flush();
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(Row(model, 0), expected);
         const bool hasImage = !model.index(0, 0).data(Qt::DecorationRole).isNull();
@@ -60,21 +70,31 @@ private Q_SLOTS:
                  QString("Action"));
     }
 
-    void appendsInBatches() {
+    void eachHandOffIsShownAtOnce() {
         TLogListModel model;
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        std::vector<LogRow> rows;
         for (int i = 0; i < 3; ++i) {
-            model.AddActionRow({QByteArray::number(i), "-", ">>", "-", 1});
+            rows.push_back({QByteArray::number(i), "-", ">>", "-", 1});
         }
-        QCOMPARE(model.rowCount(), 0);
-        QTRY_COMPARE(model.rowCount(), 3);
+        model.AddActionRows(rows);
+        QCOMPARE(model.rowCount(), 3);
         QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 0);
+        QCOMPARE(inserted.at(0).at(2).toInt(), 2);
         QCOMPARE(Row(model, 2).first(), QString("2"));
+
+        model.AddActionRows({});
+        QCOMPARE(inserted.count(), 1);
+        model.AddCaptionRow("Done.");
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(inserted.at(1).at(1).toInt(), 3);
+        QCOMPARE(Row(model, 3).first(), QString("Done."));
 
         model.Clear();
         QCOMPARE(model.rowCount(), 0);
         model.AddCaptionRow("Done.");
-        model.Flush();
         QCOMPARE(Row(model, 0).first(), QString("Done."));
     }
 
@@ -91,12 +111,11 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < 100000; ++i) {
-            model.AddActionRow({"folder\\file" + QByteArray::number(i), "-", ">>", "-", 1});
+            AddActionRow(model, {"folder\\file" + QByteArray::number(i), "-", ">>", "-", 1});
             if (i % 1000 == 0) {
                 QCoreApplication::processEvents();
             }
         }
-        model.Flush();
         view.scrollToBottom();
         QCoreApplication::processEvents();
         QCOMPARE(model.rowCount(), 100000);
