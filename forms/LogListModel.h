@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -12,8 +13,9 @@ namespace kalvex {
 
 struct LogRow;
 
-// The rows of the log list. A run appends up to hundreds of thousands of rows, a hand-off of
-// many at a time, and each hand-off is shown at once.
+// The rows of the log list. A run appends up to a million rows, a hand-off of many at a
+// time, and each hand-off is shown at once. A row is kept as its texts' bytes in one
+// buffer rather than as strings of its own; a cell's text is made when it is read.
 class TLogListModel final : public QAbstractTableModel {
     Q_OBJECT
 
@@ -37,16 +39,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    struct Row {
-        QString fileName;
-        QString timeA;
-        QString action;
-        QString timeB;
-        int imageIndex = -1;
-        int indent = -1;
-    };
+    struct Row;
 
-    QList<Row> m_rows;
+    void Put(const Row& row);
+    Row Get(int row) const;
+
+    // Row after row: its image index and indent, one byte each, then its four texts in
+    // column order, each as its length and its bytes (the name in the local encoding,
+    // the others in UTF-8).
+    QByteArray m_texts;
+    QList<qsizetype> m_starts;  // where each row begins in m_texts
     std::array<QIcon, 4> m_images;
 };
 
