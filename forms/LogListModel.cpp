@@ -102,6 +102,12 @@ int TLogListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+Qt::ItemFlags TLogListModel::flags(const QModelIndex& index) const {
+    // Saying that no row has children spares a tree view a question per row at each layout.
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+                           : Qt::NoItemFlags;
+}
+
 QVariant TLogListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
