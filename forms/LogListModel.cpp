@@ -6,78 +6,122 @@ namespace kalvex {
 
 namespace {
 
-constexpr int kBatchMilliseconds = 50;
+// A length in groups of seven bits, the lowest first; a set high bit says another follows.
+void PutLength(QByteArray& texts, qsizetype length) {
+    auto rest = static_cast<quint64>(length);
+    while (rest >= 0x80) {
+        texts.append(static_cast<char>((rest & 0x7f) | 0x80));
+        rest >>= 7;
+    }
+    texts.append(static_cast<char>(rest));
+}
+
+QByteArrayView TakeText(const char*& at) {
+    quint64 length = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        length |= static_cast<quint64>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0) {
+            break;
+        }
+    }
+    const QByteArrayView text(at, static_cast<qsizetype>(length));
+    at += length;
+    return text;
+}
 
 }  // namespace
 
-TLogListModel::TLogListModel(QObject* parent) : QAbstractTableModel(parent) {
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMilliseconds);
-    connect(&m_batch, &QTimer::timeout, this, &TLogListModel::Flush);
-}
+struct TLogListModel::Row {
+    std::array<QByteArrayView, ColumnCount> texts;
+    int imageIndex = -1;
+    int indent = -1;
+};
+
+TLogListModel::TLogListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void TLogListModel::SetImages(const std::array<QIcon, 4>& images) {
     m_images = images;
 }
 
 void TLogListModel::AddCaptionRow(const QString& caption) {
-    Append({caption, {}, {}, {}, -1, -1});
-}
-
-void TLogListModel::AddActionRow(const LogRow& row) {
-    Append({QString::fromLocal8Bit(row.fileName), row.timeA, row.action, row.timeB, row.imageIndex,
-            1});
-}
-
-void TLogListModel::Append(Row row) {
-    m_rows.append(std::move(row));
-    if (!m_batch.isActive()) {
-        m_batch.start();
-    }
-}
-
-void TLogListModel::Flush() {
-    m_batch.stop();
-    if (m_shown == m_rows.size()) {
-        return;
-    }
-    beginInsertRows({}, static_cast<int>(m_shown), static_cast<int>(m_rows.size() - 1));
-    m_shown = m_rows.size();
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    Put({{caption.toLocal8Bit()}, -1, -1});
     endInsertRows();
 }
 
+void TLogListModel::AddActionRows(std::span<const LogRow> rows) {
+    if (rows.empty()) {
+        return;
+    }
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    for (const LogRow& row : rows) {
+        Put({{row.fileName, row.timeA.toUtf8(), row.action.toUtf8(), row.timeB.toUtf8()},
+             row.imageIndex,
+             1});
+    }
+    endInsertRows();
+}
+
+void TLogListModel::Put(const Row& row) {
+    Q_ASSERT(row.imageIndex >= -1 && row.imageIndex < 127);
+    m_starts.append(m_texts.size());
+    m_texts.append(static_cast<char>(row.imageIndex));
+    m_texts.append(static_cast<char>(row.indent));
+    for (const QByteArrayView text : row.texts) {
+        PutLength(m_texts, text.size());
+        m_texts.append(text);
+    }
+}
+
+TLogListModel::Row TLogListModel::Get(int row) const {
+    const char* at = m_texts.constData() + m_starts[row];
+    Row result;
+    result.imageIndex = static_cast<signed char>(*at++);
+    result.indent = static_cast<signed char>(*at++);
+    for (QByteArrayView& text : result.texts) {
+        text = TakeText(at);
+    }
+    return result;
+}
+
 void TLogListModel::Clear() {
-    m_batch.stop();
     beginResetModel();
-    m_rows.clear();
-    m_shown = 0;
+    m_texts.clear();
+    m_starts = {};
     endResetModel();
 }
 
 int TLogListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_shown);
+    return parent.isValid() ? 0 : static_cast<int>(m_starts.size());
 }
 
 int TLogListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+Qt::ItemFlags TLogListModel::flags(const QModelIndex& index) const {
+    // Saying that no row has children spares a tree view a question per row at each layout.
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+                           : Qt::NoItemFlags;
+}
+
 QVariant TLogListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_shown) {
+    if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const Row& row = m_rows[index.row()];
+    const Row row = Get(index.row());
     switch (role) {
         case Qt::DisplayRole:
             switch (index.column()) {
                 case ColFileName:
-                    return row.fileName;
+                    return QString::fromLocal8Bit(row.texts[ColFileName]);
                 case ColTimeA:
-                    return row.timeA;
                 case ColAction:
-                    return row.action;
                 case ColTimeB:
-                    return row.timeB;
+                    return QString::fromUtf8(row.texts[index.column()]);
                 default:
                     return {};
             }

@@ -829,8 +829,8 @@ void TfrmMain::RunShowFolder(const QString& currentFolder, bool topLevel) {
     }
 }
 
-void TfrmMain::RunAddLogRow(const LogRow& row) {
-    m_logModel->AddActionRow(row);
+void TfrmMain::RunAddLogRows(std::span<const LogRow> rows) {
+    m_logModel->AddActionRows(rows);
 }
 
 void TfrmMain::RunShowWarning(const QString& text) {
@@ -848,7 +848,6 @@ void TfrmMain::RunFinish(bool /*allProfilesCompleted*/) {
     ProgressBar->setValue(0);
     ProgressBar->hide();
     m_logModel->AddCaptionRow(QString::fromUtf16(kDoneRowCaption));
-    m_logModel->Flush();
 }
 
 void TfrmMain::RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) {

@@ -130,7 +130,7 @@ private:
     QString RunProjectFileName() const override;
     void RunBeginProfile(const QString& profileName, int topLevelFolders) override;
     void RunShowFolder(const QString& currentFolder, bool topLevel) override;
-    void RunAddLogRow(const LogRow& row) override;
+    void RunAddLogRows(std::span<const LogRow> rows) override;
     void RunFinish(bool allProfilesCompleted) override;
     void RunShowWarning(const QString& text) override;
     void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override;

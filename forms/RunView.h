@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace kalvex {
 
@@ -23,7 +24,7 @@ public:
 
     virtual void RunBeginProfile(const QString& profileName, int topLevelFolders) = 0;
     virtual void RunShowFolder(const QString& currentFolder, bool topLevel) = 0;
-    virtual void RunAddLogRow(const LogRow& row) = 0;
+    virtual void RunAddLogRows(std::span<const LogRow> rows) = 0;  // met one after another
     virtual void RunFinish(bool allProfilesCompleted) = 0;
 
     // A preview's warning, shown after the rows of its profile.

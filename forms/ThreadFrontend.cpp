@@ -50,16 +50,20 @@ auto TThreadFrontend::OnMainThread(Fn&& fn) {
     }
 }
 
-void TThreadFrontend::Queue(Shown item) {
+template <typename Item>
+void TThreadFrontend::Queue(const Item& item) {
     if (QThread::currentThread() == m_context.thread()) {
-        m_queue.push_back(std::move(item));
+        {
+            const std::lock_guard<std::mutex> lock(m_queueLock);
+            Add(item);
+        }
         ShowQueued(true);
         return;
     }
     bool schedule = false;
     {
         const std::lock_guard<std::mutex> lock(m_queueLock);
-        m_queue.push_back(std::move(item));
+        Add(item);
         schedule = !m_showPending;
         m_showPending = true;
     }
@@ -69,6 +73,18 @@ void TThreadFrontend::Queue(Shown item) {
             &m_context, [this] { m_showTimer.start(kShowIntervalMilliseconds); },
             Qt::QueuedConnection);
     }
+}
+
+void TThreadFrontend::Add(const FolderMet& folder) {
+    m_queue.emplace_back(folder);
+}
+
+void TThreadFrontend::Add(const LogRow& row) {
+    // A row joins the rows queued just before it, to reach the view with them.
+    if (m_queue.empty() || !std::holds_alternative<Rows>(m_queue.back())) {
+        m_queue.emplace_back(Rows{});
+    }
+    std::get<Rows>(m_queue.back()).push_back(row);
 }
 
 void TThreadFrontend::ShowQueued(bool all) {
@@ -84,7 +100,7 @@ void TThreadFrontend::ShowQueued(bool all) {
         if (const auto* folder = std::get_if<FolderMet>(&batch[i])) {
             m_view.RunShowFolder(folder->folder, folder->topLevel);
         } else {
-            m_view.RunAddLogRow(std::get<LogRow>(batch[i]));
+            m_view.RunAddLogRows(std::get<Rows>(batch[i]));
         }
         if (!all && clock.nsecsElapsed() > kBatchNanoseconds && i + 1 < batch.size()) {
             // The rest goes back in front of what came since, and waits for the next turn.

@@ -16,8 +16,9 @@ namespace kalvex {
 // values come back as copies, so the worker never touches a widget. Folders met and rows
 // are queued and shown in batches, in order, a few times a second at most: a hand-off per
 // row would cost the worker more time than the copy it reports, and would wake the main
-// thread for every row. Every other call waits for the view, and first shows what is
-// queued, so the view sees everything in the worker's order.
+// thread for every row. Rows that came one after another reach the view in one call.
+// Every other call waits for the view, and first shows what is queued, so the view sees
+// everything in the worker's order.
 class TThreadFrontend final : public SyncFrontend {
 public:
     TThreadFrontend(QObject& context, TRunView& view);
@@ -42,11 +43,16 @@ private:
         QString folder;
         bool topLevel;
     };
-    using Shown = std::variant<FolderMet, LogRow>;
+    using Rows = std::vector<LogRow>;  // met one after another
+    using Shown = std::variant<FolderMet, Rows>;
 
     template <typename Fn>
     auto OnMainThread(Fn&& fn);
-    void Queue(Shown item);
+    template <typename Item>
+    void Queue(const Item& item);
+    // To m_queue, with m_queueLock held.
+    void Add(const FolderMet& folder);
+    void Add(const LogRow& row);
     void ShowQueued(bool all);  // main thread
 
     QObject& m_context;

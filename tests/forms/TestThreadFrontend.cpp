@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <span>
 
 using namespace kalvex;
 
@@ -38,9 +39,12 @@ public:
         Note();
         calls.append(QString("folder %1 %2").arg(folder).arg(topLevel));
     }
-    void RunAddLogRow(const LogRow& row) override {
+    void RunAddLogRows(std::span<const LogRow> rows) override {
         Note();
-        calls.append("row " + QString::fromLocal8Bit(row.fileName));
+        for (const LogRow& row : rows) {
+            calls.append("row " + QString::fromLocal8Bit(row.fileName));
+        }
+        rowHandOffs.append(static_cast<int>(rows.size()));
     }
     void RunFinish(bool completed) override {
         Note();
@@ -61,6 +65,7 @@ public:
     QList<Profile> profiles = {{true, "one", "/a", "/b"}, {false, "two", "/c", "/d"}};
     mutable QSet<QThread*> threads;
     QStringList calls;
+    QList<int> rowHandOffs;  // the number of rows in each
     std::function<void(Answer)> pendingAnswer;
 };
 
@@ -73,8 +78,8 @@ public:
     QString RunProjectFileName() const override { return {}; }
     void RunBeginProfile(const QString&, int) override {}
     void RunShowFolder(const QString&, bool) override {}
-    void RunAddLogRow(const LogRow& row) override { model.AddActionRow(row); }
-    void RunFinish(bool) override { model.Flush(); }
+    void RunAddLogRows(std::span<const LogRow> rows) override { model.AddActionRows(rows); }
+    void RunFinish(bool) override {}
     void RunShowWarning(const QString& text) override { model.AddCaptionRow(text); }
     void RunAsk(const EngineMessage&, std::function<void(Answer)> answered) override {
         answered(Answer::No);
@@ -166,6 +171,29 @@ private Q_SLOTS:
         QTRY_COMPARE(view.calls,
                      (QStringList{"folder d 1", "row d\\f0", "row d\\f1", "row d\\f2"}));
         QCOMPARE(view.threads, QSet<QThread*>{QThread::currentThread()});
+    }
+
+    // The main thread is held while the worker reports, so that all of it is one batch.
+    void rowsBetweenTwoFoldersReachTheViewInOneCall() {
+        QObject context;
+        RecordingView view;
+        TThreadFrontend frontend(context, view);
+        std::unique_ptr<QThread> worker(QThread::create([&frontend] {
+            frontend.AddLogRow({"top", "-", ">>", "-", 1});
+            frontend.ShowFolder("d", true);
+            for (int i = 0; i < 3; ++i) {
+                frontend.AddLogRow({"d\\f" + QByteArray::number(i), "-", ">>", "-", 1});
+            }
+            frontend.ShowFolder("d\\e", false);
+            frontend.ShowFolder("d\\g", false);
+            frontend.AddLogRow({"d\\g\\f", "-", ">>", "-", 1});
+        }));
+        worker->start();
+        QVERIFY(worker->wait(5000));
+        QTRY_COMPARE(view.calls,
+                     (QStringList{"row top", "folder d 1", "row d\\f0", "row d\\f1", "row d\\f2",
+                                  "folder d\\e 0", "folder d\\g 0", "row d\\g\\f"}));
+        QCOMPARE(view.rowHandOffs, (QList<int>{1, 3, 1}));
     }
 
     // A run that reports 100,000 actions: one hand-off each, into a shown log list.
