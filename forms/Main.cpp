@@ -617,11 +617,9 @@ void TfrmMain::actEditAddExecute() {
     SelectOnly(*row);
     Execute(actEditProperties);
     // All three empty exactly when the dialog was left without OK: OK needs both folders.
+    // Nothing is selected then, so no row command acts on a row the user did not pick.
     if (row->text(0).isEmpty() && row->text(1).isEmpty() && row->text(2).isEmpty()) {
         RemoveRow(row);
-        if (previous != nullptr) {
-            SelectOnly(*previous);
-        }
     }
     UpdateCommands();
 }
