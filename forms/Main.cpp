@@ -204,7 +204,7 @@ void TfrmMain::CreateActions() {
          "Moves down the selected profile.", none, 6, false, "Down",
          &TfrmMain::actEditMoveDownExecute},
         {&TfrmMain::actEditProperties, "actEditProperties", "P&roperties...", "Properties",
-         "Displays the properties of the selected profile.", K(Qt::Key_Return), 7, false, nullptr,
+         "Displays the properties of the selected profile.", K(Qt::Key_Enter), 7, false, nullptr,
          &TfrmMain::actEditPropertiesExecute},
         {&TfrmMain::actSyncSelected, "actSyncSelected", "Synchronize &Selected",
          "Synchronize Selected", "Synchronizes only the selected profile.", K(Qt::Key_F4), -1,
@@ -233,9 +233,10 @@ void TfrmMain::CreateActions() {
         action->setToolTip(entry.shortHint);
         action->setStatusTip(entry.longHint);
         if (entry.shortcut.key() != Qt::Key_unknown) {
+            // The first key is the one menus show; the main keyboard's Return does the same.
             QList<QKeySequence> keys = {QKeySequence(entry.shortcut)};
-            if (entry.shortcut.key() == Qt::Key_Return) {
-                keys.append(QKeySequence(Qt::Key_Enter));
+            if (entry.shortcut.key() == Qt::Key_Enter) {
+                keys.append(QKeySequence(Qt::Key_Return));
             }
             action->setShortcuts(keys);
             action->setShortcutContext(Qt::WindowShortcut);

@@ -82,7 +82,7 @@ private Q_SLOTS:
         row("actEditMoveDown", "Move &Down", "Move Down", "Moves down the selected profile.", "",
             true, false);
         row("actEditProperties", "P&roperties...", "Properties",
-            "Displays the properties of the selected profile.", "Return", true, false);
+            "Displays the properties of the selected profile.", "Enter", true, false);
         row("actSyncSelected", "Synchronize &Selected", "Synchronize Selected",
             "Synchronizes only the selected profile.", "F4", false, false);
         row("actHelpContents", "&Help...", "Help", "Displays the help contents.", "F1", true, true);
@@ -158,18 +158,33 @@ private Q_SLOTS:
     }
 
     // The key of each entry, as the menu shows it beside the caption.
-    void synchronizationMenuShowsTheKeys() {
+    void menusShowTheKeys_data() {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("Synchronization") << "mnuSync"
+                                         << QStringList{"Synchronize &All\tF5",
+                                                        "&Preview All\tShift+F5",
+                                                        "Synchronize &Selected\tF4",
+                                                        "Preview S&elected\tShift+F4",
+                                                        "-",
+                                                        "A&bort\tEsc"};
+        QTest::newRow("Edit")
+            << "mnuEdit"
+            << QStringList{"&Add...", "&Delete\tDel",         "-", "Move &Up", "Move &Down",
+                           "-",       "P&roperties...\tEnter"};
+    }
+    void menusShowTheKeys() {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, shown);
         const Window window;
-        QStringList shown;
-        for (const QAction* action : window->findChild<QMenu*>("mnuSync")->actions()) {
+        QStringList entries;
+        for (const QAction* action : window->findChild<QMenu*>(menu)->actions()) {
             const QString key = action->shortcut().toString(QKeySequence::NativeText);
-            shown.append(action->isSeparator()
-                             ? QString("-")
-                             : action->text() + (key.isEmpty() ? "" : "\t" + key));
+            entries.append(action->isSeparator()
+                               ? QString("-")
+                               : action->text() + (key.isEmpty() ? "" : "\t" + key));
         }
-        QCOMPARE(shown, (QStringList{"Synchronize &All\tF5", "&Preview All\tShift+F5",
-                                     "Synchronize &Selected\tF4", "Preview S&elected\tShift+F4",
-                                     "-", "A&bort\tEsc"}));
+        QCOMPARE(entries, shown);
     }
 
     // Each entry of the pop-up that stands for a run command follows that command.
