@@ -348,6 +348,9 @@ void TfrmMain::CreateLists() {
 QAction* TfrmMain::AddProxyAction(QMenu& menu, QAction& target, const QString& caption) {
     QAction* proxy = menu.addAction(target.icon(), caption);
     proxy->setStatusTip(target.statusTip());
+    // Shown beside the caption only: the key stays the target's, live in the window alone.
+    proxy->setShortcut(target.shortcut());
+    proxy->setShortcutContext(Qt::WidgetShortcut);
     proxy->setEnabled(target.isEnabled());
     connect(&target, &QAction::enabledChanged, proxy, &QAction::setEnabled);
     connect(proxy, &QAction::triggered, this, [this, &target] { Execute(&target); });

@@ -172,6 +172,19 @@ private Q_SLOTS:
             << "mnuEdit"
             << QStringList{"&Add...", "&Delete\tDel",         "-", "Move &Up", "Move &Down",
                            "-",       "P&roperties...\tEnter"};
+        QTest::newRow("pop-up") << "popEdit"
+                                << QStringList{"Synchronize This Item\tF4",
+                                               "Preview This Item\tShift+F4",
+                                               "-",
+                                               "&Explore",
+                                               "-",
+                                               "&Add...",
+                                               "&Delete\tDel",
+                                               "-",
+                                               "Move &Up",
+                                               "Move &Down",
+                                               "-",
+                                               "P&roperties...\tEnter"};
     }
     void menusShowTheKeys() {
         QFETCH(QString, menu);
