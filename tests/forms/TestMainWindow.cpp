@@ -471,7 +471,7 @@ private Q_SLOTS:
         window->FormCreate({});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        window.Action("actFileExit")->trigger();
+        QVERIFY(window.Trigger("actFileExit"));
         QVERIFY(!window->isVisible());
     }
 };

@@ -68,13 +68,13 @@ private Q_SLOTS:
         for (const QString& step : steps) {
             const QString argument = Path(step.section(' ', 1));
             if (step == "new") {
-                window.Action("actFileNew")->trigger();
+                QVERIFY(window.Trigger("actFileNew"));
             } else if (step.startsWith("open")) {
                 window.Prompts().openNames.append(argument);
-                window.Action("actFileOpen")->trigger();
+                QVERIFY(window.Trigger("actFileOpen"));
             } else {
                 window.Prompts().saveNames.append(argument);
-                window.Action("actFileSaveAs")->trigger();
+                QVERIFY(window.Trigger("actFileSaveAs"));
             }
         }
         QCOMPARE(window->windowTitle(), caption);
@@ -86,7 +86,7 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({});
         window.Prompts().openNames.append(Path("first.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.ProfileNames(), (QStringList{"one", "two"}));
         QCOMPARE(window.SyncList()->topLevelItem(1)->checkState(0), Qt::Unchecked);
         QCOMPARE(window.SyncList()->topLevelItem(0)->text(2), QString("/b1"));
@@ -141,7 +141,7 @@ private Q_SLOTS:
                                                               : std::optional(Path("new.kvx")));
         window.Prompts().openNames.append(Path("second.kvx"));
 
-        window.Action(command == "new" ? "actFileNew" : "actFileOpen")->trigger();
+        QVERIFY(window.Trigger(command == "new" ? "actFileNew" : "actFileOpen"));
 
         QCOMPARE(window.Prompts().saveQuestions, 1);
         QCOMPARE(window.Prompts().saveDialogs, saveDialogs);
@@ -167,9 +167,9 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.SyncList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         window.Prompts().openNames.append(Path("second.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().saveQuestions, 0);
         QCOMPARE(window.ProfileNames(), QStringList{"other"});
     }
@@ -180,10 +180,10 @@ private Q_SLOTS:
         window->SetModified(true);
         window.Prompts().saveAnswers = {SaveAnswer::No, SaveAnswer::Cancel};
         window.Prompts().openNames.append(std::nullopt);
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QVERIFY(window->IsModified());
         QCOMPARE(window.ProfileNames().size(), 2);
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QCOMPARE(window.Prompts().saveQuestions, 2);
         QCOMPARE(window.ProfileNames().size(), 2);
     }
@@ -193,7 +193,7 @@ private Q_SLOTS:
         window->FormCreate({Path("first.kvx")});
         QVERIFY(test::WriteProject(Path("first.kvx"), kSecond));
         window->SetModified(true);
-        window.Action("actFileSave")->trigger();
+        QVERIFY(window.Trigger("actFileSave"));
         QCOMPARE(window.Prompts().saveDialogs, 0);
         QCOMPARE(test::ReadProject(Path("first.kvx")), kFirst);
         QVERIFY(!window->IsModified());
@@ -206,7 +206,7 @@ private Q_SLOTS:
         window->SetModified(true);
         const QString unwritable = Path("no such folder/p.kvx");
         window.Prompts().saveNames.append(unwritable);
-        window.Action("actFileSaveAs")->trigger();
+        QVERIFY(window.Trigger("actFileSaveAs"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         const QString error = window.Prompts().errors.first();
         QVERIFY2(error.startsWith("first.kvx - Kalvex | "), qPrintable(error));
@@ -224,7 +224,7 @@ private Q_SLOTS:
         window->SetModified(true);
         window.Prompts().saveAnswers.append(SaveAnswer::Yes);
         window.Prompts().saveNames.append(Path("no such folder/p.kvx"));
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         QVERIFY(window->IsModified());
     }
@@ -237,7 +237,7 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.Prompts().openNames.append(Path("garbage.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         QVERIFY(window.Prompts().errors.first().contains(Path("garbage.kvx")));
         QCOMPARE(window.ProfileNames(), (QStringList{"one", "two"}));
@@ -249,13 +249,13 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.Prompts().openNames.append(Path("gone.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().beeps, 1);
         QCOMPARE(window.ProfileNames().size(), 2);
         QCOMPARE(window->windowTitle(), QString("first.kvx - Kalvex"));
         QCOMPARE(window->CurrentProjectFileName(), Path("gone.kvx"));
         // A later Save writes the rows there without a dialog.
-        window.Action("actFileSave")->trigger();
+        QVERIFY(window.Trigger("actFileSave"));
         QCOMPARE(window.Prompts().saveDialogs, 0);
         QCOMPARE(test::ReadProject(Path("gone.kvx")), kFirst);
         QFile::remove(Path("gone.kvx"));
@@ -278,7 +278,7 @@ private Q_SLOTS:
         QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", stored);
         const Window window;
         window.Prompts().openNames.append(Path("first.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Action("actFileSetAsDefault")->isChecked(), checked);
     }
 
@@ -287,27 +287,27 @@ private Q_SLOTS:
         window->FormCreate({});
         QAction* setAsDefault = window.Action("actFileSetAsDefault");
         QVERIFY(!setAsDefault->isEnabled());
-        setAsDefault->trigger();
+        setAsDefault->trigger();  // bare on purpose: the disabled command must ignore it
         QCOMPARE(DefaultProject(), QString());
 
         window.Prompts().saveNames.append(Path("new.kvx"));
-        window.Action("actFileSaveAs")->trigger();
+        QVERIFY(window.Trigger("actFileSaveAs"));
         QVERIFY(setAsDefault->isEnabled());
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(setAsDefault->isChecked());
         QCOMPARE(DefaultProject(), Path("new.kvx"));
 
         window.Prompts().openNames.append(Path("second.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
         QCOMPARE(DefaultProject(), Path("second.kvx"));
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(!setAsDefault->isChecked());
         QCOMPARE(DefaultProject(), QString());
 
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QVERIFY(!setAsDefault->isChecked());
         QVERIFY(!setAsDefault->isEnabled());
     }

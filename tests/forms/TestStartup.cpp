@@ -120,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), QString("a.kvx - Kalvex"));
         QAction* setAsDefault = window.Action("actFileSetAsDefault");
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
         QCOMPARE(QSettings("Marvolt", "Kalvex").value("General/DefaultProject").toString(),
                  QString("a.kvx"));
     }

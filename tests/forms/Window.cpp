@@ -34,6 +34,28 @@ QAction* Window::Action(const QString& name) const {
     return m_window->findChild<QAction*>(name);
 }
 
+bool Window::Trigger(const QString& name) const {
+    QAction* const action = Action(name);
+    if (action == nullptr) {
+        qWarning("No action named %s", qPrintable(name));
+        return false;
+    }
+    return Trigger(action);
+}
+
+bool Window::Trigger(QAction* action) {
+    if (action == nullptr) {
+        qWarning("No action to trigger");
+        return false;
+    }
+    if (!action->isEnabled()) {
+        qWarning("The action %s is disabled", qPrintable(action->objectName()));
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
 QTreeWidget* Window::SyncList() const {
     return m_window->findChild<QTreeWidget*>("lvSyncList");
 }

@@ -33,6 +33,11 @@ public:
     TfrmMain& operator*() const { return *m_window; }
 
     QAction* Action(const QString& name) const;
+    // Runs the command as a menu entry would; false, with the reason logged, when the action is
+    // missing or disabled, so that QVERIFY(window.Trigger(...)) fails where a bare trigger()
+    // would silently do nothing.
+    [[nodiscard]] bool Trigger(const QString& name) const;
+    [[nodiscard]] static bool Trigger(QAction* action);
     QTreeWidget* SyncList() const;
     QTreeView* LogList() const;
     TStatusBar* StatusBar() const;
