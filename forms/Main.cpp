@@ -454,8 +454,7 @@ bool TfrmMain::AskToSave() {
         case TPrompts::SaveAnswer::No:
             return true;
         case TPrompts::SaveAnswer::Yes:
-            Execute(actFileSave);
-            return !Modified && !m_lastSaveFailed;
+            return SaveCurrentProject() == SaveOutcome::Saved;
     }
     return false;
 }
@@ -483,18 +482,26 @@ void TfrmMain::actFileOpenExecute() {
 }
 
 void TfrmMain::actFileSaveExecute() {
-    m_lastSaveFailed = false;
-    if (ProjectFileName.isEmpty()) {
-        Execute(actFileSaveAs);
-    } else {
-        SaveProject(ProjectFileName);
-    }
+    SaveCurrentProject();
 }
 
 void TfrmMain::actFileSaveAsExecute() {
-    if (const std::optional<QString> path = m_prompts->SaveProjectFileName()) {
-        SaveProject(*path);
+    SaveProjectAs();
+}
+
+TfrmMain::SaveOutcome TfrmMain::SaveCurrentProject() {
+    if (ProjectFileName.isEmpty()) {
+        return SaveProjectAs();
     }
+    return SaveProject(ProjectFileName) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+TfrmMain::SaveOutcome TfrmMain::SaveProjectAs() {
+    const std::optional<QString> path = m_prompts->SaveProjectFileName();
+    if (!path) {
+        return SaveOutcome::Cancelled;
+    }
+    return SaveProject(*path) ? SaveOutcome::Saved : SaveOutcome::Failed;
 }
 
 void TfrmMain::actFileSetAsDefaultExecute() {
@@ -540,7 +547,6 @@ bool TfrmMain::SaveProject(const QString& path) {
     }
     QString error;
     if (!WriteProjectFile(path, profiles, error)) {
-        m_lastSaveFailed = true;
         m_prompts->ShowError(m_applicationTitle, error);
         return false;
     }
@@ -968,15 +974,16 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
             case TPrompts::SaveAnswer::Cancel:
                 refuse = true;
                 break;
-            case TPrompts::SaveAnswer::Yes:
-                Execute(actFileSave);
-                if (m_lastSaveFailed) {
+            case TPrompts::SaveAnswer::Yes: {
+                const SaveOutcome saved = SaveCurrentProject();
+                if (saved == SaveOutcome::Failed) {
                     // The error box has told why; the window stays and the layout is not written.
                     event->ignore();
                     return;
                 }
-                refuse = refuse || Modified;
+                refuse = refuse || saved != SaveOutcome::Saved;
                 break;
+            }
             case TPrompts::SaveAnswer::No:
                 break;
         }

@@ -114,6 +114,10 @@ private:
     void StartRun(bool syncAllMode, RunMode mode);
     bool AskToSave();  // the save question; true when the command may go on
     void LoadProject(const QString& path);
+    enum class SaveOutcome { Saved, Cancelled, Failed };  // Failed: the error box has told why
+    // Save: to the project's file, or through Save As's dialog for an untitled project.
+    SaveOutcome SaveCurrentProject();
+    SaveOutcome SaveProjectAs();
     bool SaveProject(const QString& path);
     void SetTitles(const QString& title, bool applicationTitleToo);
     void UpdateDefaultMark();
@@ -179,7 +183,6 @@ private:
     TThreadFrontend m_frontend;
     QString m_applicationTitle = "Kalvex";
     Qt::WindowStates m_restoredState = Qt::WindowNoState;
-    bool m_lastSaveFailed = false;
     bool m_quitWhenIdle = false;
 };
 
