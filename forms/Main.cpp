@@ -625,10 +625,9 @@ void TfrmMain::actEditAddExecute() {
                                           : lvSyncList->topLevelItemCount();
     QTreeWidgetItem* const row = InsertRow(index, ProfileRow({true, {}, {}, {}}));
     SelectOnly(*row);
-    Execute(actEditProperties);
-    // All three empty exactly when the dialog was left without OK: OK needs both folders.
-    // Nothing is selected then, so no row command acts on a row the user did not pick.
-    if (row->text(0).isEmpty() && row->text(1).isEmpty() && row->text(2).isEmpty()) {
+    // Left without OK, the row goes and nothing is selected, so no row command acts on a row
+    // the user did not pick.
+    if (!EditSelectedRow()) {
         RemoveRow(row);
     }
     UpdateCommands();
@@ -673,14 +672,18 @@ void TfrmMain::MoveSelectedRow(int offset) {
 }
 
 void TfrmMain::actEditPropertiesExecute() {
+    EditSelectedRow();
+}
+
+bool TfrmMain::EditSelectedRow() {
     const QTreeWidgetItem* const row = SelectedRow();
     if (row == nullptr) {
-        return;
+        return false;
     }
     TfrmSyncSettings frmSyncSettings(this, &m_prompts->SyncSettingsPrompts());
     frmSyncSettings.SetTexts({row->text(0), row->text(1), row->text(2)});
     if (frmSyncSettings.exec() != QDialog::Accepted) {
-        return;
+        return false;
     }
     // The row selected now; while the dialog was modal the window took no input.
     if (QTreeWidgetItem* const selected = SelectedRow()) {
@@ -693,6 +696,7 @@ void TfrmMain::actEditPropertiesExecute() {
         selected->setText(2, texts.DirB);
         Modified = true;
     }
+    return true;
 }
 
 void TfrmMain::lvSyncListDblClick() {

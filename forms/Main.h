@@ -109,6 +109,8 @@ private:
     QTreeWidgetItem* InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row);
     void RemoveRow(QTreeWidgetItem* row);
     void MoveSelectedRow(int offset);
+    // The properties dialog over the selected row; true when it was left with OK.
+    bool EditSelectedRow();
     void ExploreDirectory(int column);
 
     void StartRun(bool syncAllMode, RunMode mode);
