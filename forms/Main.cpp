@@ -53,15 +53,58 @@ constexpr int kSyncListMinimum = 30;
 constexpr int kImageSize = 16;
 constexpr int kPanelTextMargin = 10;
 
-struct ColumnLayout {
-    const char* key;
-    int defaultWidth;
+constexpr int kSyncListColumnCount = 3;
+constexpr int kLogListColumnCount = 4;
+
+// The thirteen layout values of the UI section, each key spelt here alone, with what a first
+// start takes (nothing: the window keeps its own).
+enum LayoutValue : std::size_t {
+    kLeft,
+    kTop,
+    kWidth,
+    kHeight,
+    kWindowState,
+    kSyncListHeight,
+    kSyncListC0,
+    kLogListC0 = kSyncListC0 + kSyncListColumnCount,
+    kLayoutValueCount = kLogListC0 + kLogListColumnCount
 };
-constexpr std::array<ColumnLayout, 3> kSyncListColumns = {
-    {{"SyncListC0", 80}, {"SyncListC1", 400}, {"SyncListC2", 400}}};
-constexpr std::array<ColumnLayout, 4> kLogListColumns = {
-    {{"LogListC0", 550}, {"LogListC1", 140}, {"LogListC2", 50}, {"LogListC3", 140}}};
-constexpr int kDefaultSyncListHeight = 200;
+struct LayoutKey {
+    const char* key;
+    std::optional<int> fallback;
+};
+const std::array<LayoutKey, kLayoutValueCount> kLayoutKeys = {{{"Left", {}},
+                                                               {"Top", {}},
+                                                               {"Width", {}},
+                                                               {"Height", {}},
+                                                               {"WindowState", 0},
+                                                               {"SyncListHeight", 200},
+                                                               {"SyncListC0", 80},
+                                                               {"SyncListC1", 400},
+                                                               {"SyncListC2", 400},
+                                                               {"LogListC0", 550},
+                                                               {"LogListC1", 140},
+                                                               {"LogListC2", 50},
+                                                               {"LogListC3", 140}}};
+using LayoutValues = std::array<std::optional<int>, kLayoutValueCount>;
+
+LayoutValues ReadLayout(const platform::Settings& settings) {
+    LayoutValues values;
+    for (std::size_t i = 0; i < kLayoutKeys.size(); ++i) {
+        const std::optional<int> stored = settings.ReadOptionalInteger(kUi, kLayoutKeys[i].key);
+        values[i] = stored ? stored : kLayoutKeys[i].fallback;
+    }
+    return values;
+}
+
+// Writes the values that are there; the others keep what the store holds.
+void WriteLayout(platform::Settings& settings, const LayoutValues& values) {
+    for (std::size_t i = 0; i < kLayoutKeys.size(); ++i) {
+        if (values[i]) {
+            settings.WriteInteger(kUi, kLayoutKeys[i].key, *values[i]);
+        }
+    }
+}
 
 // ASCII letters only, as the project's names have always been compared.
 QString AsciiUpper(const QString& text) {
@@ -875,7 +918,7 @@ void TfrmMain::RunAsk(const EngineMessage& message, std::function<void(Answer)> 
 // ---- Start-up, layout and closing
 
 void TfrmMain::FormCreate(const QStringList& arguments) {
-    RestoreLayout();
+    RestoreLayout(platform::Settings());
     QString defaultProject = platform::Settings().ReadString(kGeneral, kDefaultProject, {});
     bool syncRequest = false;
     Execute(actFileNew);
@@ -910,16 +953,13 @@ void TfrmMain::ShowRestored() {
     }
 }
 
-void TfrmMain::RestoreLayout() {
-    const platform::Settings settings;
-    const std::optional<int> left = settings.ReadOptionalInteger(kUi, "Left");
-    const std::optional<int> top = settings.ReadOptionalInteger(kUi, "Top");
-    if (left || top) {
-        move(left.value_or(x()), top.value_or(y()));
+void TfrmMain::RestoreLayout(const platform::Settings& settings) {
+    const LayoutValues layout = ReadLayout(settings);
+    if (layout[kLeft] || layout[kTop]) {
+        move(layout[kLeft].value_or(x()), layout[kTop].value_or(y()));
     }
-    resize(settings.ReadInteger(kUi, "Width", width()),
-           settings.ReadInteger(kUi, "Height", height()));
-    switch (settings.ReadInteger(kUi, "WindowState", 0)) {
+    resize(layout[kWidth].value_or(width()), layout[kHeight].value_or(height()));
+    switch (*layout[kWindowState]) {
         case 1:
             m_restoredState = Qt::WindowMinimized;
             break;
@@ -931,40 +971,34 @@ void TfrmMain::RestoreLayout() {
             break;
     }
     setWindowState(m_restoredState);
-    const int syncListHeight = settings.ReadInteger(kUi, "SyncListHeight", kDefaultSyncListHeight);
+    const int syncListHeight = *layout[kSyncListHeight];
     Splitter1->setSizes({syncListHeight, std::max(0, Splitter1->height() - syncListHeight)});
-    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
-        const ColumnLayout& layout = kSyncListColumns[column];
-        lvSyncList->header()->resizeSection(
-            column, settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    for (int column = 0; column < kSyncListColumnCount; ++column) {
+        lvSyncList->header()->resizeSection(column, *layout[kSyncListC0 + column]);
     }
-    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
-        const ColumnLayout& layout = kLogListColumns[column];
-        lvLog->header()->resizeSection(column,
-                                       settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    for (int column = 0; column < kLogListColumnCount; ++column) {
+        lvLog->header()->resizeSection(column, *layout[kLogListC0 + column]);
     }
 }
 
-void TfrmMain::StoreLayout() const {
-    platform::Settings settings;
-    settings.WriteInteger(kUi, "SyncListHeight", lvSyncList->height());
-    const int state = WindowStateValue(windowState());
-    settings.WriteInteger(kUi, "WindowState", state);
-    if (state != 0) {
-        return;
+void TfrmMain::StoreLayout(platform::Settings& settings) const {
+    LayoutValues layout;
+    layout[kSyncListHeight] = lvSyncList->height();
+    layout[kWindowState] = WindowStateValue(windowState());
+    // Outside the normal state the stored position, size and columns stay those of that state.
+    if (layout[kWindowState] == 0) {
+        layout[kLeft] = x();
+        layout[kTop] = y();
+        layout[kWidth] = width();
+        layout[kHeight] = height();
+        for (int column = 0; column < kSyncListColumnCount; ++column) {
+            layout[kSyncListC0 + column] = lvSyncList->header()->sectionSize(column);
+        }
+        for (int column = 0; column < kLogListColumnCount; ++column) {
+            layout[kLogListC0 + column] = lvLog->header()->sectionSize(column);
+        }
     }
-    settings.WriteInteger(kUi, "Left", x());
-    settings.WriteInteger(kUi, "Top", y());
-    settings.WriteInteger(kUi, "Width", width());
-    settings.WriteInteger(kUi, "Height", height());
-    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
-        settings.WriteInteger(kUi, kSyncListColumns[column].key,
-                              lvSyncList->header()->sectionSize(column));
-    }
-    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
-        settings.WriteInteger(kUi, kLogListColumns[column].key,
-                              lvLog->header()->sectionSize(column));
-    }
+    WriteLayout(settings, layout);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -992,7 +1026,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                 break;
         }
     }
-    StoreLayout();
+    platform::Settings settings;
+    StoreLayout(settings);
     if (refuse) {
         event->ignore();
     } else {

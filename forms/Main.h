@@ -26,6 +26,10 @@ class QTreeWidgetItem;
 
 namespace kalvex {
 
+namespace platform {
+class Settings;
+}
+
 class TKalvex;
 class TLogListModel;
 class TStatusBar;
@@ -126,8 +130,8 @@ private:
     void lvSyncListSelectItem(bool selected);
     void stbMainResize();
 
-    void RestoreLayout();
-    void StoreLayout() const;
+    void RestoreLayout(const platform::Settings& settings);
+    void StoreLayout(platform::Settings& settings) const;
 
     // TRunView: the main-thread side of the worker's calls.
     int RunProfileCount() const override;
