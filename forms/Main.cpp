@@ -180,10 +180,17 @@ struct TfrmMain::ActionEntry {
     Handler handler;
 };
 
-TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
-    : QMainWindow(parent), m_prompts(std::move(prompts)), m_frontend(*this, *this) {
+TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, std::unique_ptr<platform::Settings> settings,
+                   QWidget* parent)
+    : QMainWindow(parent),
+      m_prompts(std::move(prompts)),
+      m_settings(std::move(settings)),
+      m_frontend(*this, *this) {
     if (!m_prompts) {
         m_prompts = std::make_unique<TWidgetPrompts>(*this);
+    }
+    if (!m_settings) {
+        m_settings = std::make_unique<platform::Settings>();
     }
     setObjectName("frmMain");
     setFont(WindowFont());
@@ -549,9 +556,9 @@ TfrmMain::SaveOutcome TfrmMain::SaveProjectAs() {
 
 void TfrmMain::actFileSetAsDefaultExecute() {
     // The action is checkable: its mark has just been toggled.
-    platform::Settings settings;
-    settings.WriteString(kGeneral, kDefaultProject,
-                         actFileSetAsDefault->isChecked() ? ProjectFileName : QString());
+    m_settings->WriteString(kGeneral, kDefaultProject,
+                            actFileSetAsDefault->isChecked() ? ProjectFileName : QString());
+    m_settings->Sync();  // on disk at once, as a start of another instance would read it
 }
 
 void TfrmMain::actFileExitExecute() {
@@ -609,8 +616,7 @@ void TfrmMain::SetTitles(const QString& title, bool applicationTitleToo) {
 }
 
 void TfrmMain::UpdateDefaultMark() {
-    const platform::Settings settings;
-    const QString defaultProject = settings.ReadString(kGeneral, kDefaultProject, {});
+    const QString defaultProject = m_settings->ReadString(kGeneral, kDefaultProject, {});
     actFileSetAsDefault->setChecked(AsciiUpper(defaultProject) == AsciiUpper(ProjectFileName));
 }
 
@@ -918,8 +924,8 @@ void TfrmMain::RunAsk(const EngineMessage& message, std::function<void(Answer)> 
 // ---- Start-up, layout and closing
 
 void TfrmMain::FormCreate(const QStringList& arguments) {
-    RestoreLayout(platform::Settings());
-    QString defaultProject = platform::Settings().ReadString(kGeneral, kDefaultProject, {});
+    RestoreLayout(*m_settings);
+    QString defaultProject = m_settings->ReadString(kGeneral, kDefaultProject, {});
     bool syncRequest = false;
     Execute(actFileNew);
     for (const QString& argument : arguments) {
@@ -1026,8 +1032,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                 break;
         }
     }
-    platform::Settings settings;
-    StoreLayout(settings);
+    StoreLayout(*m_settings);
+    m_settings->Sync();
     if (refuse) {
         event->ignore();
     } else {

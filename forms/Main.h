@@ -4,6 +4,7 @@
 #include "RunView.h"
 #include "ThreadFrontend.h"
 #include "engine/Profile.h"
+#include "platform/Settings.h"
 
 #include <QHash>
 #include <QIcon>
@@ -26,10 +27,6 @@ class QTreeWidgetItem;
 
 namespace kalvex {
 
-namespace platform {
-class Settings;
-}
-
 class TKalvex;
 class TLogListModel;
 class TStatusBar;
@@ -40,7 +37,10 @@ class TfrmMain final : public QMainWindow, private TRunView {
 
 public:
     // `prompts` answers the questions and dialogs; null gives the real message boxes.
-    explicit TfrmMain(std::unique_ptr<TPrompts> prompts = nullptr, QWidget* parent = nullptr);
+    // `settings` keeps the layout and the default project; null gives the per-user store.
+    explicit TfrmMain(std::unique_ptr<TPrompts> prompts = nullptr,
+                      std::unique_ptr<platform::Settings> settings = nullptr,
+                      QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // Start-up: layout, default project, New, the command line (without the program's name),
@@ -146,6 +146,7 @@ private:
     void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override;
 
     std::unique_ptr<TPrompts> m_prompts;
+    std::unique_ptr<platform::Settings> m_settings;
 
     QToolBar* tbrMain = nullptr;
     QTreeWidget* lvSyncList = nullptr;

@@ -49,8 +49,6 @@ class TestMainWindow final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { test::ClearSettings(); }
-
     void actionTable_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");

@@ -150,7 +150,6 @@ private Q_SLOTS:
             QVERIFY(QDir(m_root.path()).mkpath(name));
         }
     }
-    void init() { test::ClearSettings(); }
 
     void addLeftWithoutOkChangesNothing_data() {
         QTest::addColumn<QString>("way");

@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,8 +18,8 @@ namespace {
 const QList<Profile> kFirst = {{true, "one", "/a1", "/b1"}, {false, "two", "/a2", "/b2"}};
 const QList<Profile> kSecond = {{true, "other", "/x", "/y"}};
 
-QString DefaultProject() {
-    return QSettings("Marvolt", "Kalvex").value("General/DefaultProject").toString();
+QString DefaultProject(const Window& window) {
+    return window.Stored("General/DefaultProject").toString();
 }
 
 }  // namespace
@@ -34,7 +33,6 @@ private:
 
 private Q_SLOTS:
     void init() {
-        test::ClearSettings();
         QVERIFY(test::WriteProject(Path("first.kvx"), kFirst));
         QVERIFY(test::WriteProject(Path("second.kvx"), kSecond));
         QFile::remove(Path("new.kvx"));
@@ -275,8 +273,8 @@ private Q_SLOTS:
         stored.replace("{first}", Path("first.kvx"))
             .replace("{FIRST}", Path("first.kvx").toUpper())
             .replace("{second}", Path("second.kvx"));
-        QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", stored);
         const Window window;
+        window.Store("General/DefaultProject", stored);
         window.Prompts().openNames.append(Path("first.kvx"));
         QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Action("actFileSetAsDefault")->isChecked(), checked);
@@ -288,7 +286,7 @@ private Q_SLOTS:
         QAction* setAsDefault = window.Action("actFileSetAsDefault");
         QVERIFY(!setAsDefault->isEnabled());
         setAsDefault->trigger();  // bare on purpose: the disabled command must ignore it
-        QCOMPARE(DefaultProject(), QString());
+        QCOMPARE(DefaultProject(window), QString());
 
         window.Prompts().saveNames.append(Path("new.kvx"));
         QVERIFY(window.Trigger("actFileSaveAs"));
@@ -296,16 +294,16 @@ private Q_SLOTS:
         QVERIFY(!setAsDefault->isChecked());
         QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(setAsDefault->isChecked());
-        QCOMPARE(DefaultProject(), Path("new.kvx"));
+        QCOMPARE(DefaultProject(window), Path("new.kvx"));
 
         window.Prompts().openNames.append(Path("second.kvx"));
         QVERIFY(window.Trigger("actFileOpen"));
         QVERIFY(!setAsDefault->isChecked());
         QVERIFY(Window::Trigger(setAsDefault));
-        QCOMPARE(DefaultProject(), Path("second.kvx"));
+        QCOMPARE(DefaultProject(window), Path("second.kvx"));
         QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(!setAsDefault->isChecked());
-        QCOMPARE(DefaultProject(), QString());
+        QCOMPARE(DefaultProject(window), QString());
 
         QVERIFY(window.Trigger("actFileNew"));
         QVERIFY(!setAsDefault->isChecked());

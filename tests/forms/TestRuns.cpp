@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -75,14 +74,13 @@ QStringList EnabledRunCommands(const Window& window) {
 
 // Both folders of every profile, their log files and the project file; the trash; the
 // settings.
-QStringList DiskState(const test::RunSandbox& sandbox) {
+QStringList DiskState(const test::RunSandbox& sandbox, const Window& window) {
     using test::Snapshot;
     using test::Times;
     return Snapshot(sandbox.Path(""), Times::ModificationAndChange) +
            Snapshot(test::PrivateHome::Path() + "/.local/share/Trash",
                     Times::ModificationAndChange) +
-           Snapshot(QFileInfo(QSettings("Marvolt", "Kalvex").fileName()).path(),
-                    Times::ModificationAndChange);
+           Snapshot(QFileInfo(window.SettingsPath()).path(), Times::ModificationAndChange);
 }
 
 // The texts of the engine's boxes shown so far that were not questions.
@@ -113,8 +111,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { test::ClearSettings(); }
-
     void rowsOfARun_data() {
         QTest::addColumn<QStringList>("a");
         QTest::addColumn<QStringList>("b");
@@ -220,11 +216,11 @@ private Q_SLOTS:
         window.Prompts().shownEngineMessages.clear();
         window.Prompts().shownEngineKinds.clear();
         const QString title = window->windowTitle();
-        const QStringList before = DiskState(sandbox);
+        const QStringList before = DiskState(sandbox, window);
 
         QVERIFY(window.Trigger("actPreviewAll"));
         QVERIFY(window.WaitForRunEnd());
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window->windowTitle(), title);
         QVERIFY(!window->IsModified());
         QVERIFY2(!window.Prompts().shownEngineKinds.contains(MessageKind::Question),
@@ -249,7 +245,7 @@ private Q_SLOTS:
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), QStringList{Header("P")} + expected + QStringList{kDone});
         QCOMPARE(ErrorsShown(window.Prompts()), previewErrors);
-        QVERIFY(DiskState(sandbox) != before);
+        QVERIFY(DiskState(sandbox, window) != before);
     }
 
     // Preview Selected by its key and by the pop-up: the selected profile only, checked or not.
@@ -268,7 +264,7 @@ private Q_SLOTS:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
         window.SelectRow(1);
-        const QStringList before = DiskState(sandbox);
+        const QStringList before = DiskState(sandbox, window);
         if (route == "key") {
             QTest::keyClick(window.LogList(), Qt::Key_F4, Qt::ShiftModifier);
         } else {
@@ -277,7 +273,7 @@ private Q_SLOTS:
         }
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), WithTimes({PreviewHeader("two"), "b.txt|{T0}|>>|-|1|1", kDone}));
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
     }
 
@@ -358,13 +354,13 @@ private Q_SLOTS:
               sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        const QStringList before = DiskState(sandbox);
+        const QStringList before = DiskState(sandbox, window);
         QVERIFY(window.Trigger("actPreviewAll"));
         // No hand-off has been served yet: the worker has not reached the first file.
         QTest::keyClick(window.LogList(), Qt::Key_Escape);
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), (QStringList{PreviewHeader("one"), kDone}));
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
     }
 
@@ -517,7 +513,7 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         QCOMPARE(window.Prompts().beeps, 2);
         QCOMPARE(window.Prompts().saveQuestions, 2);
-        QVERIFY(QSettings("Marvolt", "Kalvex").contains("UI/WindowState"));
+        QVERIFY(window.Stored("UI/WindowState").isValid());
 
         window.Prompts().AnswerOldest(Answer::Yes);
         QVERIFY(window.WaitForRunEnd());
