@@ -6,6 +6,7 @@
 #include "Icons.h"
 #include "LogIndentDelegate.h"
 #include "LogListModel.h"
+#include "ProfileList.h"
 #include "Prompts.h"
 #include "ShortcutGuard.h"
 #include "StatusBar.h"
@@ -124,19 +125,6 @@ QFont WindowFont() {
     QFont font(family);
     font.setPointSize(8);
     return font;
-}
-
-// Where a row keeps that its texts, as read from the project file, may have been cut.
-constexpr int kMayBeCutRole = Qt::UserRole;
-
-// Every row has its check box; none can be edited in place.
-std::unique_ptr<QTreeWidgetItem> ProfileRow(const Profile& profile) {
-    auto row =
-        std::make_unique<QTreeWidgetItem>(QStringList{profile.Name, profile.DirA, profile.DirB});
-    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    row->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
-    row->setData(0, kMayBeCutRole, profile.MayBeCut);
-    return row;
 }
 
 // Holds the painting of a widget back while several changes are made to it.
@@ -361,6 +349,7 @@ void TfrmMain::CreateLists() {
     lvSyncList->header()->setStretchLastSection(false);
     lvSyncList->setMinimumHeight(kSyncListMinimum);
     lvSyncList->setItemDelegate(new TGridDelegate(lvSyncList));
+    m_profiles = std::make_unique<TProfileList>(*lvSyncList);
     lvSyncList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvSyncList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popEdit->popup(lvSyncList->viewport()->mapToGlobal(at)); });
@@ -580,10 +569,7 @@ void TfrmMain::LoadProject(const QString& path) {
     }
     ProjectFileName = path;
     SetTitles(QFileInfo(path).fileName() + " - " + kAppName, true);
-    lvSyncList->clear();
-    for (const Profile& profile : std::as_const(profiles)) {
-        InsertRow(lvSyncList->topLevelItemCount(), ProfileRow(profile));
-    }
+    m_profiles->Replace(profiles);
     lvSyncListSelectItem(false);
     UpdateDefaultMark();
     Modified = false;
@@ -591,12 +577,8 @@ void TfrmMain::LoadProject(const QString& path) {
 }
 
 bool TfrmMain::SaveProject(const QString& path) {
-    QList<Profile> profiles;
-    for (int row = 0; row < lvSyncList->topLevelItemCount(); ++row) {
-        profiles.append(*RunProfileAt(row));
-    }
     QString error;
-    if (!WriteProjectFile(path, profiles, error)) {
+    if (!WriteProjectFile(path, m_profiles->Profiles(), error)) {
         m_prompts->ShowError(m_applicationTitle, error);
         return false;
     }
@@ -621,7 +603,7 @@ void TfrmMain::UpdateDefaultMark() {
 }
 
 void TfrmMain::UpdateCommands() {
-    if (lvSyncList->topLevelItemCount() == 0) {
+    if (m_profiles->Count() == 0) {
         actSyncAll->setEnabled(false);
         actSyncSelected->setEnabled(false);
     } else if (!RunInProgress()) {
@@ -654,11 +636,6 @@ void TfrmMain::SelectOnly(QTreeWidgetItem& row) {
     row.setSelected(true);
 }
 
-QTreeWidgetItem* TfrmMain::InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row) {
-    lvSyncList->insertTopLevelItem(index, row.get());
-    return row.release();  // the list owns it now
-}
-
 void TfrmMain::RemoveRow(QTreeWidgetItem* row) {
     // A single-selection view selects a neighbour of its removed current row.
     if (lvSyncList->currentItem() == row) {
@@ -670,9 +647,8 @@ void TfrmMain::RemoveRow(QTreeWidgetItem* row) {
 
 void TfrmMain::actEditAddExecute() {
     QTreeWidgetItem* const previous = SelectedRow();
-    const int index = previous != nullptr ? lvSyncList->indexOfTopLevelItem(previous)
-                                          : lvSyncList->topLevelItemCount();
-    QTreeWidgetItem* const row = InsertRow(index, ProfileRow({true, {}, {}, {}}));
+    const int index = previous != nullptr ? m_profiles->IndexOf(*previous) : m_profiles->Count();
+    QTreeWidgetItem* const row = m_profiles->Insert(index, {true, {}, {}, {}});
     SelectOnly(*row);
     // Left without OK, the row goes and nothing is selected, so no row command acts on a row
     // the user did not pick.
@@ -705,15 +681,16 @@ void TfrmMain::MoveSelectedRow(int offset) {
     if (row == nullptr) {
         return;
     }
-    const int target = lvSyncList->indexOfTopLevelItem(row) + offset;
-    if (target < 0 || target >= lvSyncList->topLevelItemCount()) {
+    const int index = m_profiles->IndexOf(*row);
+    const int target = index + offset;
+    if (target < 0 || target >= m_profiles->Count()) {
         return;
     }
     {
         const UpdatesSuspended suspended(*lvSyncList);
         // The copy goes above the row above, or below the row below, before the row goes.
-        QTreeWidgetItem* const moved = InsertRow(offset < 0 ? target : target + 1,
-                                                 std::unique_ptr<QTreeWidgetItem>(row->clone()));
+        QTreeWidgetItem* const moved =
+            m_profiles->Insert(offset < 0 ? target : target + 1, *m_profiles->At(index));
         RemoveRow(row);
         SelectOnly(*moved);
     }
@@ -730,19 +707,13 @@ bool TfrmMain::EditSelectedRow() {
         return false;
     }
     TfrmSyncSettings frmSyncSettings(this, &m_prompts->SyncSettingsPrompts());
-    frmSyncSettings.SetTexts({row->text(0), row->text(1), row->text(2)});
+    frmSyncSettings.SetTexts(TProfileList::Texts(*row));
     if (frmSyncSettings.exec() != QDialog::Accepted) {
         return false;
     }
     // The row selected now; while the dialog was modal the window took no input.
     if (QTreeWidgetItem* const selected = SelectedRow()) {
-        const ProfileTexts texts = frmSyncSettings.Texts();
-        if (texts != ProfileTexts{selected->text(0), selected->text(1), selected->text(2)}) {
-            selected->setData(0, kMayBeCutRole, false);  // typed, not read from the file
-        }
-        selected->setText(0, texts.Name);
-        selected->setText(1, texts.DirA);
-        selected->setText(2, texts.DirB);
+        TProfileList::SetTexts(*selected, frmSyncSettings.Texts());
         Modified = true;
     }
     return true;
@@ -849,16 +820,11 @@ void TfrmMain::stbMainResize() {
 }
 
 int TfrmMain::RunProfileCount() const {
-    return lvSyncList->topLevelItemCount();
+    return m_profiles->Count();
 }
 
 std::optional<Profile> TfrmMain::RunProfileAt(int index) const {
-    const QTreeWidgetItem* item = lvSyncList->topLevelItem(index);
-    if (item == nullptr) {
-        return std::nullopt;
-    }
-    return Profile{item->checkState(0) == Qt::Checked, item->text(0), item->text(1), item->text(2),
-                   item->data(0, kMayBeCutRole).toBool()};
+    return m_profiles->At(index);
 }
 
 int TfrmMain::RunSelectedProfile() const {

@@ -29,6 +29,7 @@ namespace kalvex {
 
 class TKalvex;
 class TLogListModel;
+class TProfileList;
 class TStatusBar;
 
 // The main window: the profile list, the log list of the last run and every command.
@@ -110,7 +111,6 @@ private:
     QTreeWidgetItem* SelectedRow() const;
     // Selects only `row`, without the focus rectangle and without scrolling to it.
     void SelectOnly(QTreeWidgetItem& row);
-    QTreeWidgetItem* InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row);
     void RemoveRow(QTreeWidgetItem* row);
     void MoveSelectedRow(int offset);
     // The properties dialog over the selected row; true when it was left with OK.
@@ -150,6 +150,7 @@ private:
 
     QToolBar* tbrMain = nullptr;
     QTreeWidget* lvSyncList = nullptr;
+    std::unique_ptr<TProfileList> m_profiles;  // the rows of lvSyncList as profiles
     QSplitter* Splitter1 = nullptr;
     QTreeView* lvLog = nullptr;
     TLogListModel* m_logModel = nullptr;
