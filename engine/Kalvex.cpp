@@ -195,7 +195,7 @@ bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const Lo
                            "folders will be deleted.\n\nDo you want to continue?"),
             QStringLiteral("Confirmation"), MessageKind::Question, Answer::Yes,
             MessageTopic::MissingLog};
-        return m_preview || m_frontend.MessageBox(question) != Answer::No;
+        return m_preview || m_frontend.ShowMessage(question) != Answer::No;
     }
     // An unplugged drive or an empty mount point looks like everything was deleted there.
     const std::optional<EmptySide> side = FindEmptySide(rootA, rootB);
@@ -220,7 +220,7 @@ bool TKalvex::TakePreviousLog(const Folder& rootA, const Folder& rootB, const Lo
             .arg(s.PrevLog.Count())
             .arg(side->other),
         QStringLiteral("Confirmation"), MessageKind::Question, Answer::No, MessageTopic::EmptySide};
-    return m_frontend.MessageBox(question) == Answer::Yes;
+    return m_frontend.ShowMessage(question) == Answer::Yes;
 }
 
 bool TKalvex::SharesDirectoryA(const Profile& profile, const Folder& rootA) {
@@ -545,7 +545,7 @@ void TKalvex::AddLogRow() {
 }
 
 void TKalvex::ShowError(const QString& text) {
-    m_frontend.MessageBox({text, QStringLiteral("Error!"), MessageKind::Error, Answer::Ok});
+    m_frontend.ShowMessage({text, QStringLiteral("Error!"), MessageKind::Error, Answer::Ok});
 }
 
 void TKalvex::ReportFailedCopy() {

@@ -67,8 +67,9 @@ public:
     // No, an abort).
     virtual void FinishRun(bool allProfilesCompleted) = 0;
 
-    // A message box; the worker waits for the answer.
-    virtual Answer MessageBox(const EngineMessage& message) = 0;
+    // Shows a message box; the worker waits for the answer. Not "MessageBox": that is a macro
+    // of the Windows headers.
+    virtual Answer ShowMessage(const EngineMessage& message) = 0;
 
     // A warning of a preview, after the rows of its profile: what a run would ask first.
     virtual void ShowWarning(const QString& text) = 0;

@@ -6,6 +6,7 @@
 #include "Icons.h"
 #include "LogIndentDelegate.h"
 #include "LogListModel.h"
+#include "ProfileList.h"
 #include "Prompts.h"
 #include "ShortcutGuard.h"
 #include "StatusBar.h"
@@ -53,15 +54,58 @@ constexpr int kSyncListMinimum = 30;
 constexpr int kImageSize = 16;
 constexpr int kPanelTextMargin = 10;
 
-struct ColumnLayout {
-    const char* key;
-    int defaultWidth;
+constexpr int kSyncListColumnCount = 3;
+constexpr int kLogListColumnCount = 4;
+
+// The thirteen layout values of the UI section, each key spelt here alone, with what a first
+// start takes (nothing: the window keeps its own).
+enum LayoutValue : std::size_t {
+    kLeft,
+    kTop,
+    kWidth,
+    kHeight,
+    kWindowState,
+    kSyncListHeight,
+    kSyncListC0,
+    kLogListC0 = kSyncListC0 + kSyncListColumnCount,
+    kLayoutValueCount = kLogListC0 + kLogListColumnCount
 };
-constexpr std::array<ColumnLayout, 3> kSyncListColumns = {
-    {{"SyncListC0", 80}, {"SyncListC1", 400}, {"SyncListC2", 400}}};
-constexpr std::array<ColumnLayout, 4> kLogListColumns = {
-    {{"LogListC0", 550}, {"LogListC1", 140}, {"LogListC2", 50}, {"LogListC3", 140}}};
-constexpr int kDefaultSyncListHeight = 200;
+struct LayoutKey {
+    const char* key;
+    std::optional<int> fallback;
+};
+const std::array<LayoutKey, kLayoutValueCount> kLayoutKeys = {{{"Left", {}},
+                                                               {"Top", {}},
+                                                               {"Width", {}},
+                                                               {"Height", {}},
+                                                               {"WindowState", 0},
+                                                               {"SyncListHeight", 200},
+                                                               {"SyncListC0", 80},
+                                                               {"SyncListC1", 400},
+                                                               {"SyncListC2", 400},
+                                                               {"LogListC0", 550},
+                                                               {"LogListC1", 140},
+                                                               {"LogListC2", 50},
+                                                               {"LogListC3", 140}}};
+using LayoutValues = std::array<std::optional<int>, kLayoutValueCount>;
+
+LayoutValues ReadLayout(const platform::Settings& settings) {
+    LayoutValues values;
+    for (std::size_t i = 0; i < kLayoutKeys.size(); ++i) {
+        const std::optional<int> stored = settings.ReadOptionalInteger(kUi, kLayoutKeys[i].key);
+        values[i] = stored ? stored : kLayoutKeys[i].fallback;
+    }
+    return values;
+}
+
+// Writes the values that are there; the others keep what the store holds.
+void WriteLayout(platform::Settings& settings, const LayoutValues& values) {
+    for (std::size_t i = 0; i < kLayoutKeys.size(); ++i) {
+        if (values[i]) {
+            settings.WriteInteger(kUi, kLayoutKeys[i].key, *values[i]);
+        }
+    }
+}
 
 // ASCII letters only, as the project's names have always been compared.
 QString AsciiUpper(const QString& text) {
@@ -81,19 +125,6 @@ QFont WindowFont() {
     QFont font(family);
     font.setPointSize(8);
     return font;
-}
-
-// Where a row keeps that its texts, as read from the project file, may have been cut.
-constexpr int kMayBeCutRole = Qt::UserRole;
-
-// Every row has its check box; none can be edited in place.
-std::unique_ptr<QTreeWidgetItem> ProfileRow(const Profile& profile) {
-    auto row =
-        std::make_unique<QTreeWidgetItem>(QStringList{profile.Name, profile.DirA, profile.DirB});
-    row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    row->setCheckState(0, profile.Checked ? Qt::Checked : Qt::Unchecked);
-    row->setData(0, kMayBeCutRole, profile.MayBeCut);
-    return row;
 }
 
 // Holds the painting of a widget back while several changes are made to it.
@@ -137,10 +168,17 @@ struct TfrmMain::ActionEntry {
     Handler handler;
 };
 
-TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, QWidget* parent)
-    : QMainWindow(parent), m_prompts(std::move(prompts)), m_frontend(*this, *this) {
+TfrmMain::TfrmMain(std::unique_ptr<TPrompts> prompts, std::unique_ptr<platform::Settings> settings,
+                   QWidget* parent)
+    : QMainWindow(parent),
+      m_prompts(std::move(prompts)),
+      m_settings(std::move(settings)),
+      m_frontend(*this, *this) {
     if (!m_prompts) {
         m_prompts = std::make_unique<TWidgetPrompts>(*this);
+    }
+    if (!m_settings) {
+        m_settings = std::make_unique<platform::Settings>();
     }
     setObjectName("frmMain");
     setFont(WindowFont());
@@ -204,7 +242,7 @@ void TfrmMain::CreateActions() {
          "Moves down the selected profile.", none, 6, false, "Down",
          &TfrmMain::actEditMoveDownExecute},
         {&TfrmMain::actEditProperties, "actEditProperties", "P&roperties...", "Properties",
-         "Displays the properties of the selected profile.", K(Qt::Key_Return), 7, false, nullptr,
+         "Displays the properties of the selected profile.", K(Qt::Key_Enter), 7, false, nullptr,
          &TfrmMain::actEditPropertiesExecute},
         {&TfrmMain::actSyncSelected, "actSyncSelected", "Synchronize &Selected",
          "Synchronize Selected", "Synchronizes only the selected profile.", K(Qt::Key_F4), -1,
@@ -233,9 +271,10 @@ void TfrmMain::CreateActions() {
         action->setToolTip(entry.shortHint);
         action->setStatusTip(entry.longHint);
         if (entry.shortcut.key() != Qt::Key_unknown) {
+            // The first key is the one menus show; the main keyboard's Return does the same.
             QList<QKeySequence> keys = {QKeySequence(entry.shortcut)};
-            if (entry.shortcut.key() == Qt::Key_Return) {
-                keys.append(QKeySequence(Qt::Key_Enter));
+            if (entry.shortcut.key() == Qt::Key_Enter) {
+                keys.append(QKeySequence(Qt::Key_Return));
             }
             action->setShortcuts(keys);
             action->setShortcutContext(Qt::WindowShortcut);
@@ -310,6 +349,7 @@ void TfrmMain::CreateLists() {
     lvSyncList->header()->setStretchLastSection(false);
     lvSyncList->setMinimumHeight(kSyncListMinimum);
     lvSyncList->setItemDelegate(new TGridDelegate(lvSyncList));
+    m_profiles = std::make_unique<TProfileList>(*lvSyncList);
     lvSyncList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvSyncList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { popEdit->popup(lvSyncList->viewport()->mapToGlobal(at)); });
@@ -347,6 +387,9 @@ void TfrmMain::CreateLists() {
 QAction* TfrmMain::AddProxyAction(QMenu& menu, QAction& target, const QString& caption) {
     QAction* proxy = menu.addAction(target.icon(), caption);
     proxy->setStatusTip(target.statusTip());
+    // Shown beside the caption only: the key stays the target's, live in the window alone.
+    proxy->setShortcut(target.shortcut());
+    proxy->setShortcutContext(Qt::WidgetShortcut);
     proxy->setEnabled(target.isEnabled());
     connect(&target, &QAction::enabledChanged, proxy, &QAction::setEnabled);
     connect(proxy, &QAction::triggered, this, [this, &target] { Execute(&target); });
@@ -450,8 +493,7 @@ bool TfrmMain::AskToSave() {
         case TPrompts::SaveAnswer::No:
             return true;
         case TPrompts::SaveAnswer::Yes:
-            Execute(actFileSave);
-            return !Modified && !m_lastSaveFailed;
+            return SaveCurrentProject() == SaveOutcome::Saved;
     }
     return false;
 }
@@ -479,25 +521,33 @@ void TfrmMain::actFileOpenExecute() {
 }
 
 void TfrmMain::actFileSaveExecute() {
-    m_lastSaveFailed = false;
-    if (ProjectFileName.isEmpty()) {
-        Execute(actFileSaveAs);
-    } else {
-        SaveProject(ProjectFileName);
-    }
+    SaveCurrentProject();
 }
 
 void TfrmMain::actFileSaveAsExecute() {
-    if (const std::optional<QString> path = m_prompts->SaveProjectFileName()) {
-        SaveProject(*path);
+    SaveProjectAs();
+}
+
+TfrmMain::SaveOutcome TfrmMain::SaveCurrentProject() {
+    if (ProjectFileName.isEmpty()) {
+        return SaveProjectAs();
     }
+    return SaveProject(ProjectFileName) ? SaveOutcome::Saved : SaveOutcome::Failed;
+}
+
+TfrmMain::SaveOutcome TfrmMain::SaveProjectAs() {
+    const std::optional<QString> path = m_prompts->SaveProjectFileName();
+    if (!path) {
+        return SaveOutcome::Cancelled;
+    }
+    return SaveProject(*path) ? SaveOutcome::Saved : SaveOutcome::Failed;
 }
 
 void TfrmMain::actFileSetAsDefaultExecute() {
     // The action is checkable: its mark has just been toggled.
-    platform::Settings settings;
-    settings.WriteString(kGeneral, kDefaultProject,
-                         actFileSetAsDefault->isChecked() ? ProjectFileName : QString());
+    m_settings->WriteString(kGeneral, kDefaultProject,
+                            actFileSetAsDefault->isChecked() ? ProjectFileName : QString());
+    m_settings->Sync();  // on disk at once, as a start of another instance would read it
 }
 
 void TfrmMain::actFileExitExecute() {
@@ -519,10 +569,7 @@ void TfrmMain::LoadProject(const QString& path) {
     }
     ProjectFileName = path;
     SetTitles(QFileInfo(path).fileName() + " - " + kAppName, true);
-    lvSyncList->clear();
-    for (const Profile& profile : std::as_const(profiles)) {
-        InsertRow(lvSyncList->topLevelItemCount(), ProfileRow(profile));
-    }
+    m_profiles->Replace(profiles);
     lvSyncListSelectItem(false);
     UpdateDefaultMark();
     Modified = false;
@@ -530,13 +577,8 @@ void TfrmMain::LoadProject(const QString& path) {
 }
 
 bool TfrmMain::SaveProject(const QString& path) {
-    QList<Profile> profiles;
-    for (int row = 0; row < lvSyncList->topLevelItemCount(); ++row) {
-        profiles.append(*RunProfileAt(row));
-    }
     QString error;
-    if (!WriteProjectFile(path, profiles, error)) {
-        m_lastSaveFailed = true;
+    if (!WriteProjectFile(path, m_profiles->Profiles(), error)) {
         m_prompts->ShowError(m_applicationTitle, error);
         return false;
     }
@@ -556,13 +598,12 @@ void TfrmMain::SetTitles(const QString& title, bool applicationTitleToo) {
 }
 
 void TfrmMain::UpdateDefaultMark() {
-    const platform::Settings settings;
-    const QString defaultProject = settings.ReadString(kGeneral, kDefaultProject, {});
+    const QString defaultProject = m_settings->ReadString(kGeneral, kDefaultProject, {});
     actFileSetAsDefault->setChecked(AsciiUpper(defaultProject) == AsciiUpper(ProjectFileName));
 }
 
 void TfrmMain::UpdateCommands() {
-    if (lvSyncList->topLevelItemCount() == 0) {
+    if (m_profiles->Count() == 0) {
         actSyncAll->setEnabled(false);
         actSyncSelected->setEnabled(false);
     } else if (!RunInProgress()) {
@@ -595,11 +636,6 @@ void TfrmMain::SelectOnly(QTreeWidgetItem& row) {
     row.setSelected(true);
 }
 
-QTreeWidgetItem* TfrmMain::InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row) {
-    lvSyncList->insertTopLevelItem(index, row.get());
-    return row.release();  // the list owns it now
-}
-
 void TfrmMain::RemoveRow(QTreeWidgetItem* row) {
     // A single-selection view selects a neighbour of its removed current row.
     if (lvSyncList->currentItem() == row) {
@@ -611,17 +647,13 @@ void TfrmMain::RemoveRow(QTreeWidgetItem* row) {
 
 void TfrmMain::actEditAddExecute() {
     QTreeWidgetItem* const previous = SelectedRow();
-    const int index = previous != nullptr ? lvSyncList->indexOfTopLevelItem(previous)
-                                          : lvSyncList->topLevelItemCount();
-    QTreeWidgetItem* const row = InsertRow(index, ProfileRow({true, {}, {}, {}}));
+    const int index = previous != nullptr ? m_profiles->IndexOf(*previous) : m_profiles->Count();
+    QTreeWidgetItem* const row = m_profiles->Insert(index, {true, {}, {}, {}});
     SelectOnly(*row);
-    Execute(actEditProperties);
-    // All three empty exactly when the dialog was left without OK: OK needs both folders.
-    if (row->text(0).isEmpty() && row->text(1).isEmpty() && row->text(2).isEmpty()) {
+    // Left without OK, the row goes and nothing is selected, so no row command acts on a row
+    // the user did not pick.
+    if (!EditSelectedRow()) {
         RemoveRow(row);
-        if (previous != nullptr) {
-            SelectOnly(*previous);
-        }
     }
     UpdateCommands();
 }
@@ -649,15 +681,16 @@ void TfrmMain::MoveSelectedRow(int offset) {
     if (row == nullptr) {
         return;
     }
-    const int target = lvSyncList->indexOfTopLevelItem(row) + offset;
-    if (target < 0 || target >= lvSyncList->topLevelItemCount()) {
+    const int index = m_profiles->IndexOf(*row);
+    const int target = index + offset;
+    if (target < 0 || target >= m_profiles->Count()) {
         return;
     }
     {
         const UpdatesSuspended suspended(*lvSyncList);
         // The copy goes above the row above, or below the row below, before the row goes.
-        QTreeWidgetItem* const moved = InsertRow(offset < 0 ? target : target + 1,
-                                                 std::unique_ptr<QTreeWidgetItem>(row->clone()));
+        QTreeWidgetItem* const moved =
+            m_profiles->Insert(offset < 0 ? target : target + 1, *m_profiles->At(index));
         RemoveRow(row);
         SelectOnly(*moved);
     }
@@ -665,26 +698,25 @@ void TfrmMain::MoveSelectedRow(int offset) {
 }
 
 void TfrmMain::actEditPropertiesExecute() {
+    EditSelectedRow();
+}
+
+bool TfrmMain::EditSelectedRow() {
     const QTreeWidgetItem* const row = SelectedRow();
     if (row == nullptr) {
-        return;
+        return false;
     }
     TfrmSyncSettings frmSyncSettings(this, &m_prompts->SyncSettingsPrompts());
-    frmSyncSettings.SetTexts({row->text(0), row->text(1), row->text(2)});
+    frmSyncSettings.SetTexts(TProfileList::Texts(*row));
     if (frmSyncSettings.exec() != QDialog::Accepted) {
-        return;
+        return false;
     }
     // The row selected now; while the dialog was modal the window took no input.
     if (QTreeWidgetItem* const selected = SelectedRow()) {
-        const ProfileTexts texts = frmSyncSettings.Texts();
-        if (texts != ProfileTexts{selected->text(0), selected->text(1), selected->text(2)}) {
-            selected->setData(0, kMayBeCutRole, false);  // typed, not read from the file
-        }
-        selected->setText(0, texts.Name);
-        selected->setText(1, texts.DirA);
-        selected->setText(2, texts.DirB);
+        TProfileList::SetTexts(*selected, frmSyncSettings.Texts());
         Modified = true;
     }
+    return true;
 }
 
 void TfrmMain::lvSyncListDblClick() {
@@ -788,16 +820,11 @@ void TfrmMain::stbMainResize() {
 }
 
 int TfrmMain::RunProfileCount() const {
-    return lvSyncList->topLevelItemCount();
+    return m_profiles->Count();
 }
 
 std::optional<Profile> TfrmMain::RunProfileAt(int index) const {
-    const QTreeWidgetItem* item = lvSyncList->topLevelItem(index);
-    if (item == nullptr) {
-        return std::nullopt;
-    }
-    return Profile{item->checkState(0) == Qt::Checked, item->text(0), item->text(1), item->text(2),
-                   item->data(0, kMayBeCutRole).toBool()};
+    return m_profiles->At(index);
 }
 
 int TfrmMain::RunSelectedProfile() const {
@@ -862,8 +889,8 @@ void TfrmMain::RunAsk(const EngineMessage& message, std::function<void(Answer)> 
 // ---- Start-up, layout and closing
 
 void TfrmMain::FormCreate(const QStringList& arguments) {
-    RestoreLayout();
-    QString defaultProject = platform::Settings().ReadString(kGeneral, kDefaultProject, {});
+    RestoreLayout(*m_settings);
+    QString defaultProject = m_settings->ReadString(kGeneral, kDefaultProject, {});
     bool syncRequest = false;
     Execute(actFileNew);
     for (const QString& argument : arguments) {
@@ -897,16 +924,13 @@ void TfrmMain::ShowRestored() {
     }
 }
 
-void TfrmMain::RestoreLayout() {
-    const platform::Settings settings;
-    const std::optional<int> left = settings.ReadOptionalInteger(kUi, "Left");
-    const std::optional<int> top = settings.ReadOptionalInteger(kUi, "Top");
-    if (left || top) {
-        move(left.value_or(x()), top.value_or(y()));
+void TfrmMain::RestoreLayout(const platform::Settings& settings) {
+    const LayoutValues layout = ReadLayout(settings);
+    if (layout[kLeft] || layout[kTop]) {
+        move(layout[kLeft].value_or(x()), layout[kTop].value_or(y()));
     }
-    resize(settings.ReadInteger(kUi, "Width", width()),
-           settings.ReadInteger(kUi, "Height", height()));
-    switch (settings.ReadInteger(kUi, "WindowState", 0)) {
+    resize(layout[kWidth].value_or(width()), layout[kHeight].value_or(height()));
+    switch (*layout[kWindowState]) {
         case 1:
             m_restoredState = Qt::WindowMinimized;
             break;
@@ -918,40 +942,34 @@ void TfrmMain::RestoreLayout() {
             break;
     }
     setWindowState(m_restoredState);
-    const int syncListHeight = settings.ReadInteger(kUi, "SyncListHeight", kDefaultSyncListHeight);
+    const int syncListHeight = *layout[kSyncListHeight];
     Splitter1->setSizes({syncListHeight, std::max(0, Splitter1->height() - syncListHeight)});
-    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
-        const ColumnLayout& layout = kSyncListColumns[column];
-        lvSyncList->header()->resizeSection(
-            column, settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    for (int column = 0; column < kSyncListColumnCount; ++column) {
+        lvSyncList->header()->resizeSection(column, *layout[kSyncListC0 + column]);
     }
-    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
-        const ColumnLayout& layout = kLogListColumns[column];
-        lvLog->header()->resizeSection(column,
-                                       settings.ReadInteger(kUi, layout.key, layout.defaultWidth));
+    for (int column = 0; column < kLogListColumnCount; ++column) {
+        lvLog->header()->resizeSection(column, *layout[kLogListC0 + column]);
     }
 }
 
-void TfrmMain::StoreLayout() const {
-    platform::Settings settings;
-    settings.WriteInteger(kUi, "SyncListHeight", lvSyncList->height());
-    const int state = WindowStateValue(windowState());
-    settings.WriteInteger(kUi, "WindowState", state);
-    if (state != 0) {
-        return;
+void TfrmMain::StoreLayout(platform::Settings& settings) const {
+    LayoutValues layout;
+    layout[kSyncListHeight] = lvSyncList->height();
+    layout[kWindowState] = WindowStateValue(windowState());
+    // Outside the normal state the stored position, size and columns stay those of that state.
+    if (layout[kWindowState] == 0) {
+        layout[kLeft] = x();
+        layout[kTop] = y();
+        layout[kWidth] = width();
+        layout[kHeight] = height();
+        for (int column = 0; column < kSyncListColumnCount; ++column) {
+            layout[kSyncListC0 + column] = lvSyncList->header()->sectionSize(column);
+        }
+        for (int column = 0; column < kLogListColumnCount; ++column) {
+            layout[kLogListC0 + column] = lvLog->header()->sectionSize(column);
+        }
     }
-    settings.WriteInteger(kUi, "Left", x());
-    settings.WriteInteger(kUi, "Top", y());
-    settings.WriteInteger(kUi, "Width", width());
-    settings.WriteInteger(kUi, "Height", height());
-    for (int column = 0; column < static_cast<int>(kSyncListColumns.size()); ++column) {
-        settings.WriteInteger(kUi, kSyncListColumns[column].key,
-                              lvSyncList->header()->sectionSize(column));
-    }
-    for (int column = 0; column < static_cast<int>(kLogListColumns.size()); ++column) {
-        settings.WriteInteger(kUi, kLogListColumns[column].key,
-                              lvLog->header()->sectionSize(column));
-    }
+    WriteLayout(settings, layout);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -965,20 +983,22 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
             case TPrompts::SaveAnswer::Cancel:
                 refuse = true;
                 break;
-            case TPrompts::SaveAnswer::Yes:
-                Execute(actFileSave);
-                if (m_lastSaveFailed) {
+            case TPrompts::SaveAnswer::Yes: {
+                const SaveOutcome saved = SaveCurrentProject();
+                if (saved == SaveOutcome::Failed) {
                     // The error box has told why; the window stays and the layout is not written.
                     event->ignore();
                     return;
                 }
-                refuse = refuse || Modified;
+                refuse = refuse || saved != SaveOutcome::Saved;
                 break;
+            }
             case TPrompts::SaveAnswer::No:
                 break;
         }
     }
-    StoreLayout();
+    StoreLayout(*m_settings);
+    m_settings->Sync();
     if (refuse) {
         event->ignore();
     } else {

@@ -4,6 +4,7 @@
 #include "RunView.h"
 #include "ThreadFrontend.h"
 #include "engine/Profile.h"
+#include "platform/Settings.h"
 
 #include <QHash>
 #include <QIcon>
@@ -28,6 +29,7 @@ namespace kalvex {
 
 class TKalvex;
 class TLogListModel;
+class TProfileList;
 class TStatusBar;
 
 // The main window: the profile list, the log list of the last run and every command.
@@ -36,7 +38,10 @@ class TfrmMain final : public QMainWindow, private TRunView {
 
 public:
     // `prompts` answers the questions and dialogs; null gives the real message boxes.
-    explicit TfrmMain(std::unique_ptr<TPrompts> prompts = nullptr, QWidget* parent = nullptr);
+    // `settings` keeps the layout and the default project; null gives the per-user store.
+    explicit TfrmMain(std::unique_ptr<TPrompts> prompts = nullptr,
+                      std::unique_ptr<platform::Settings> settings = nullptr,
+                      QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // Start-up: layout, default project, New, the command line (without the program's name),
@@ -106,22 +111,27 @@ private:
     QTreeWidgetItem* SelectedRow() const;
     // Selects only `row`, without the focus rectangle and without scrolling to it.
     void SelectOnly(QTreeWidgetItem& row);
-    QTreeWidgetItem* InsertRow(int index, std::unique_ptr<QTreeWidgetItem> row);
     void RemoveRow(QTreeWidgetItem* row);
     void MoveSelectedRow(int offset);
+    // The properties dialog over the selected row; true when it was left with OK.
+    bool EditSelectedRow();
     void ExploreDirectory(int column);
 
     void StartRun(bool syncAllMode, RunMode mode);
     bool AskToSave();  // the save question; true when the command may go on
     void LoadProject(const QString& path);
+    enum class SaveOutcome { Saved, Cancelled, Failed };  // Failed: the error box has told why
+    // Save: to the project's file, or through Save As's dialog for an untitled project.
+    SaveOutcome SaveCurrentProject();
+    SaveOutcome SaveProjectAs();
     bool SaveProject(const QString& path);
     void SetTitles(const QString& title, bool applicationTitleToo);
     void UpdateDefaultMark();
     void lvSyncListSelectItem(bool selected);
     void stbMainResize();
 
-    void RestoreLayout();
-    void StoreLayout() const;
+    void RestoreLayout(const platform::Settings& settings);
+    void StoreLayout(platform::Settings& settings) const;
 
     // TRunView: the main-thread side of the worker's calls.
     int RunProfileCount() const override;
@@ -136,9 +146,11 @@ private:
     void RunAsk(const EngineMessage& message, std::function<void(Answer)> answered) override;
 
     std::unique_ptr<TPrompts> m_prompts;
+    std::unique_ptr<platform::Settings> m_settings;
 
     QToolBar* tbrMain = nullptr;
     QTreeWidget* lvSyncList = nullptr;
+    std::unique_ptr<TProfileList> m_profiles;  // the rows of lvSyncList as profiles
     QSplitter* Splitter1 = nullptr;
     QTreeView* lvLog = nullptr;
     TLogListModel* m_logModel = nullptr;
@@ -179,7 +191,6 @@ private:
     TThreadFrontend m_frontend;
     QString m_applicationTitle = "Kalvex";
     Qt::WindowStates m_restoredState = Qt::WindowNoState;
-    bool m_lastSaveFailed = false;
     bool m_quitWhenIdle = false;
 };
 

@@ -150,7 +150,7 @@ void TThreadFrontend::ShowWarning(const QString& text) {
     OnMainThread([&] { m_view.RunShowWarning(text); });
 }
 
-Answer TThreadFrontend::MessageBox(const EngineMessage& message) {
+Answer TThreadFrontend::ShowMessage(const EngineMessage& message) {
     Q_ASSERT(QThread::currentThread() != m_context.thread());
     // Shared with the answer callback, which may outlive this call; only the first answer
     // counts.

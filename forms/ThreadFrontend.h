@@ -35,7 +35,7 @@ public:
 
     // Waits for the answer without holding the main thread: the box is shown there while
     // this thread sleeps.
-    Answer MessageBox(const EngineMessage& message) override;
+    Answer ShowMessage(const EngineMessage& message) override;
     void ShowWarning(const QString& text) override;
 
 private:

@@ -90,7 +90,7 @@ void TerminalFrontend::FinishRun(bool allProfilesCompleted) {
     std::fflush(stdout);
 }
 
-Answer TerminalFrontend::MessageBox(const EngineMessage& message) {
+Answer TerminalFrontend::ShowMessage(const EngineMessage& message) {
     ClearProgress();
     std::fflush(stdout);
     Put(stderr, (message.caption + QStringLiteral(": ") + message.text).toLocal8Bit());

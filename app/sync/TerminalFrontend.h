@@ -35,7 +35,7 @@ public:
     void AddLogRow(const LogRow& row) override;
     void FinishRun(bool allProfilesCompleted) override;
 
-    Answer MessageBox(const EngineMessage& message) override;
+    Answer ShowMessage(const EngineMessage& message) override;
     void ShowWarning(const QString& text) override;
 
 private:

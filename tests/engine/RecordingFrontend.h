@@ -71,7 +71,7 @@ public:
         completed = allProfilesCompleted;
     }
     void ShowWarning(const QString& text) override { warnings << text; }
-    Answer MessageBox(const EngineMessage& message) override {
+    Answer ShowMessage(const EngineMessage& message) override {
         messages << message.caption + QStringLiteral(": ") + message.text;
         if (message.kind != MessageKind::Question) {
             return Answer::Ok;

@@ -2,7 +2,6 @@
 #include "Window.h"
 
 #include <QHeaderView>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -32,12 +31,12 @@ QList<int> Columns(const Window& window) {
     return widths;
 }
 
-QVariant Stored(const QString& key) {
-    return QSettings("Marvolt", "Kalvex").value("UI/" + key);
+QVariant Stored(const Window& window, const QString& key) {
+    return window.Stored("UI/" + key);
 }
 
-void Store(const QString& key, const QVariant& value) {
-    QSettings("Marvolt", "Kalvex").setValue("UI/" + key, value);
+void Store(const Window& window, const QString& key, const QVariant& value) {
+    window.Store("UI/" + key, value);
 }
 
 bool Shown(const Window& window) {
@@ -51,8 +50,6 @@ class TestLayout final : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { test::ClearSettings(); }
-
     void firstStartTakesTheDefaults() {
         const Window window;
         window->FormCreate({});
@@ -68,7 +65,7 @@ private Q_SLOTS:
         QVERIFY(Shown(window));
         window.LogList()->header()->resizeSection(0, 321);
         QVERIFY(window->close());
-        QStringList stored = QSettings("Marvolt", "Kalvex").allKeys();
+        QStringList stored = window.StoredKeys();
         stored.sort();
         QStringList expected;
         for (const QString& key : kKeys) {
@@ -76,11 +73,11 @@ private Q_SLOTS:
         }
         expected.sort();
         QCOMPARE(stored, expected);
-        QCOMPARE(Stored("LogListC0").toInt(), 321);
-        QCOMPARE(Stored("Width").toInt(), window->width());
-        QCOMPARE(Stored("Height").toInt(), window->height());
-        QCOMPARE(Stored("SyncListHeight").toInt(), window.SyncList()->height());
-        QCOMPARE(Stored("WindowState").toInt(), 0);
+        QCOMPARE(Stored(window, "LogListC0").toInt(), 321);
+        QCOMPARE(Stored(window, "Width").toInt(), window->width());
+        QCOMPARE(Stored(window, "Height").toInt(), window->height());
+        QCOMPARE(Stored(window, "SyncListHeight").toInt(), window.SyncList()->height());
+        QCOMPARE(Stored(window, "WindowState").toInt(), 0);
     }
 
     void storedValuesTakeEffect_data() {
@@ -91,10 +88,11 @@ private Q_SLOTS:
     void storedValuesTakeEffect() {
         QFETCH(bool, asText);
         const QList<int> values = {30, 40, 700, 500, 0, 150, 90, 210, 220, 300, 100, 60, 110};
-        for (int i = 0; i < kKeys.size(); ++i) {
-            Store(kKeys[i], asText ? QVariant(QString::number(values[i])) : QVariant(values[i]));
-        }
         const Window window;
+        for (int i = 0; i < kKeys.size(); ++i) {
+            Store(window, kKeys[i],
+                  asText ? QVariant(QString::number(values[i])) : QVariant(values[i]));
+        }
         window->FormCreate({});
         QVERIFY(Shown(window));
         QCOMPARE(window->pos(), QPoint(30, 40));
@@ -104,9 +102,9 @@ private Q_SLOTS:
     }
 
     void textThatIsNoNumberGivesTheDefault() {
-        Store("SyncListC0", QString("wide"));
-        Store("SyncListHeight", QString("tall"));
         const Window window;
+        Store(window, "SyncListC0", QString("wide"));
+        Store(window, "SyncListHeight", QString("tall"));
         window->FormCreate({});
         QVERIFY(Shown(window));
         QCOMPARE(Columns(window).first(), 80);
@@ -115,24 +113,27 @@ private Q_SLOTS:
 
     void closingMaximisedKeepsTheNormalValues() {
         const QList<int> values = {30, 40, 700, 500, 0, 150, 90, 210, 220, 300, 100, 60, 110};
-        for (int i = 0; i < kKeys.size(); ++i) {
-            Store(kKeys[i], values[i]);
-        }
+        // Both windows on one store: the second starts from what the first left.
+        const QTemporaryDir store;
+        const QString settings = store.filePath("Kalvex.conf");
         {
-            const Window window;
+            const Window window(settings);
+            for (int i = 0; i < kKeys.size(); ++i) {
+                Store(window, kKeys[i], values[i]);
+            }
             window->FormCreate({});
             QVERIFY(Shown(window));
             window->showMaximized();
             QTRY_VERIFY(window->isMaximized());
             window.SyncList()->header()->resizeSection(0, 33);
             QVERIFY(window->close());
-            QCOMPARE(Stored("WindowState").toInt(), 2);
-            QCOMPARE(Stored("SyncListHeight").toInt(), window.SyncList()->height());
+            QCOMPARE(Stored(window, "WindowState").toInt(), 2);
+            QCOMPARE(Stored(window, "SyncListHeight").toInt(), window.SyncList()->height());
             for (const int i : {0, 1, 2, 3, 6, 7, 8, 9, 10, 11, 12}) {
-                QCOMPARE(Stored(kKeys[i]).toInt(), values[i]);
+                QCOMPARE(Stored(window, kKeys[i]).toInt(), values[i]);
             }
         }
-        const Window window;
+        const Window window(settings);
         window->FormCreate({});
         QVERIFY(Shown(window));
         QVERIFY(window->isMaximized());
@@ -170,8 +171,8 @@ private Q_SLOTS:
         QCOMPARE(window.Prompts().saveQuestions, 1);
         QCOMPARE(test::ReadProject(project).size(), saved ? 1 : 0);
         // The layout is written whether or not the window closes.
-        QCOMPARE(Stored("WindowState").toInt(), 0);
-        QVERIFY(Stored("SyncListHeight").isValid());
+        QCOMPARE(Stored(window, "WindowState").toInt(), 0);
+        QVERIFY(Stored(window, "SyncListHeight").isValid());
     }
 
     void closingWithoutChangesAsksNothing() {

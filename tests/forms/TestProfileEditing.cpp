@@ -150,7 +150,6 @@ private Q_SLOTS:
             QVERIFY(QDir(m_root.path()).mkpath(name));
         }
     }
-    void init() { test::ClearSettings(); }
 
     void addLeftWithoutOkChangesNothing_data() {
         QTest::addColumn<QString>("way");
@@ -175,7 +174,7 @@ private Q_SLOTS:
         window.SelectRow(selected);
         window->SetModified(modified);
         const QStringList before = Rows(window);
-        const QStringList enabledBefore = EnabledRowCommands(window);
+        QCOMPARE(EnabledRowCommands(window).isEmpty(), selected < 0);
 
         QStringList whileOpen;
         const OnModal<TfrmSyncSettings> dialog([&](TfrmSyncSettings& shown) {
@@ -186,16 +185,17 @@ private Q_SLOTS:
             }
             Leave(shown, way);
         });
-        window.Action("actEditAdd")->trigger();
+        QVERIFY(window.Trigger("actEditAdd"));
 
         QCOMPARE(dialog.Shown(), 1);
         // The new row was there, checked and empty, while the dialog was open.
         QCOMPARE(whileOpen.size(), before.size() + 1);
         QCOMPARE(whileOpen.count("x|||"), 1);
         QCOMPARE(Rows(window), before);
-        QCOMPARE(SelectedIndex(window), selected);
+        // No row is selected afterwards, whichever was before: the row commands are off.
+        QCOMPARE(SelectedIndex(window), -1);
         QCOMPARE(window->IsModified(), modified);
-        QCOMPARE(EnabledRowCommands(window), enabledBefore);
+        QCOMPARE(EnabledRowCommands(window), QStringList());
     }
 
     void addInsertsAboveTheSelectionOrAtTheEnd_data() {
@@ -225,7 +225,7 @@ private Q_SLOTS:
             Type(shown, typed);
             Leave(shown, "ok");
         });
-        window.Action("actEditAdd")->trigger();
+        QVERIFY(window.Trigger("actEditAdd"));
 
         QCOMPARE(dialog.Shown(), 1);
         QCOMPARE(selectedWhileOpen, expected);
@@ -299,7 +299,7 @@ private Q_SLOTS:
             }
             Leave(shown, way);
         });
-        window.Action("actEditProperties")->trigger();
+        QVERIFY(window.Trigger("actEditProperties"));
 
         QCOMPARE(dialog.Shown(), 1);
         QCOMPARE(shownWith, (ProfileTexts{"two", Folder("c"), Folder("d")}));
@@ -323,7 +323,7 @@ private Q_SLOTS:
             Type(shown, {"n", Folder("a"), Folder("b")});
             Leave(shown, "ok");
         });
-        window.Action("actEditProperties")->trigger();
+        QVERIFY(window.Trigger("actEditProperties"));
         QCOMPARE(window.Prompts().folders.boxes,
                  QStringList{"Kalvex | Please specify an existing path for Directory A."});
         QCOMPARE(Rows(window).first(), "x|n|" + Folder("a") + "|" + Folder("b"));
@@ -349,7 +349,7 @@ private Q_SLOTS:
         const QTreeWidgetItem* row = window.SyncList()->topLevelItem(selected);
         const QStringList before = Rows(window);
 
-        window.Action(command)->trigger();
+        QVERIFY(window.Trigger(command));
 
         QCOMPARE(Rows(window), before);
         QCOMPARE(window.SyncList()->topLevelItem(selected), row);
@@ -380,7 +380,7 @@ private Q_SLOTS:
         const QStringList before = Rows(window);
         window.SelectRow(selected);
 
-        window.Action(command)->trigger();
+        QVERIFY(window.Trigger(command));
 
         QStringList rowsAfter;
         for (const int index : order) {
@@ -421,11 +421,11 @@ private Q_SLOTS:
             const QAction* target = window.Action("actEditDelete");
             for (QAction* entry : window->findChild<QMenu*>("popEdit")->actions()) {
                 if (entry == target) {
-                    entry->trigger();
+                    QVERIFY(Window::Trigger(entry));
                 }
             }
         } else {
-            window.Action("actEditDelete")->trigger();
+            QVERIFY(window.Trigger("actEditDelete"));
         }
 
         QCOMPARE(Rows(window), rowsAfter);
@@ -538,7 +538,7 @@ private Q_SLOTS:
         window.SyncList()->topLevelItem(1)->setText(entry.endsWith('A') ? 1 : 2, folder);
         const OnModal<QDialog> anyDialog;
 
-        window->findChild<QAction*>(entry)->trigger();
+        QVERIFY(Window::Trigger(window->findChild<QAction*>(entry)));
         QCoreApplication::processEvents();
 
         QCOMPARE(window.Prompts().opener.opened,
@@ -564,6 +564,7 @@ private Q_SLOTS:
         const QStringList before = Rows(window);
         const OnModal<QDialog> anyDialog;
 
+        // A bare trigger on purpose: the entry is disabled, or its handler must find no row.
         window->findChild<QAction*>(entry)->trigger();
         QCoreApplication::processEvents();
 
@@ -634,7 +635,7 @@ private Q_SLOTS:
             QVERIFY(!shown.isVisible());
         });
 
-        window.Action("actHelpAbout")->trigger();
+        QVERIFY(window.Trigger("actHelpAbout"));
 
         QCOMPARE(about.Shown(), 1);
         QCOMPARE(owner, &*window);
@@ -656,19 +657,19 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
         QAction* selected = window.Action("actSyncSelected");
         QAction* all = window.Action("actSyncAll");
-        all->trigger();
+        QVERIFY(Window::Trigger(all));
         // The engine asks about the missing previous log file: the run waits.
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
 
         window.SelectRow(1);
         QVERIFY(!selected->isEnabled());
-        window.Action("actEditMoveUp")->trigger();
+        QVERIFY(window.Trigger("actEditMoveUp"));
         QVERIFY(!selected->isEnabled());
         const OnModal<TfrmSyncSettings> dialog([&](TfrmSyncSettings& shown) {
             Type(shown, {"added", sandbox.Path("first/A"), sandbox.Path("first/B")});
             Leave(shown, "ok");
         });
-        window.Action("actEditAdd")->trigger();
+        QVERIFY(window.Trigger("actEditAdd"));
         QCOMPARE(dialog.Shown(), 1);
         QCOMPARE(window.ProfileNames(), (QStringList{"added", "second", "first"}));
         QVERIFY(!selected->isEnabled() && !all->isEnabled());
@@ -706,18 +707,20 @@ private Q_SLOTS:
             "project file is 2047 bytes or longer and may have been cut.";
         const auto runShows = [&window] {
             window.Prompts().shownEngineMessages.clear();
-            window.Action("actSyncAll")->trigger();
+            if (!window.Trigger("actSyncAll")) {
+                return QStringList{"(not started)"};
+            }
             return window.WaitForRunEnd() ? window.Prompts().shownEngineMessages
                                           : QStringList{"(no end)"};
         };
 
         window.SelectRow(1);
-        window.Action("actEditMoveUp")->trigger();
+        QVERIFY(window.Trigger("actEditMoveUp"));
         QCOMPARE(runShows(), QStringList{refusal});
         {
             const OnModal<TfrmSyncSettings> unchanged(
                 [](TfrmSyncSettings& shown) { Leave(shown, "ok"); });
-            window.Action("actEditProperties")->trigger();
+            QVERIFY(window.Trigger("actEditProperties"));
             QCOMPARE(unchanged.Shown(), 1);
         }
         QCOMPARE(runShows(), QStringList{refusal});
@@ -727,7 +730,7 @@ private Q_SLOTS:
             Type(shown, {"cut", shortA, cut.DirB});
             Leave(shown, "ok");
         });
-        window.Action("actEditProperties")->trigger();
+        QVERIFY(window.Trigger("actEditProperties"));
         QCOMPARE(retyped.Shown(), 1);
         QVERIFY(!runShows().contains(refusal));
         QVERIFY(QFile::exists(shortA + "/kvx_cut.log"));

@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,8 +18,8 @@ namespace {
 const QList<Profile> kFirst = {{true, "one", "/a1", "/b1"}, {false, "two", "/a2", "/b2"}};
 const QList<Profile> kSecond = {{true, "other", "/x", "/y"}};
 
-QString DefaultProject() {
-    return QSettings("Marvolt", "Kalvex").value("General/DefaultProject").toString();
+QString DefaultProject(const Window& window) {
+    return window.Stored("General/DefaultProject").toString();
 }
 
 }  // namespace
@@ -34,7 +33,6 @@ private:
 
 private Q_SLOTS:
     void init() {
-        test::ClearSettings();
         QVERIFY(test::WriteProject(Path("first.kvx"), kFirst));
         QVERIFY(test::WriteProject(Path("second.kvx"), kSecond));
         QFile::remove(Path("new.kvx"));
@@ -68,13 +66,13 @@ private Q_SLOTS:
         for (const QString& step : steps) {
             const QString argument = Path(step.section(' ', 1));
             if (step == "new") {
-                window.Action("actFileNew")->trigger();
+                QVERIFY(window.Trigger("actFileNew"));
             } else if (step.startsWith("open")) {
                 window.Prompts().openNames.append(argument);
-                window.Action("actFileOpen")->trigger();
+                QVERIFY(window.Trigger("actFileOpen"));
             } else {
                 window.Prompts().saveNames.append(argument);
-                window.Action("actFileSaveAs")->trigger();
+                QVERIFY(window.Trigger("actFileSaveAs"));
             }
         }
         QCOMPARE(window->windowTitle(), caption);
@@ -86,7 +84,7 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({});
         window.Prompts().openNames.append(Path("first.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.ProfileNames(), (QStringList{"one", "two"}));
         QCOMPARE(window.SyncList()->topLevelItem(1)->checkState(0), Qt::Unchecked);
         QCOMPARE(window.SyncList()->topLevelItem(0)->text(2), QString("/b1"));
@@ -141,7 +139,7 @@ private Q_SLOTS:
                                                               : std::optional(Path("new.kvx")));
         window.Prompts().openNames.append(Path("second.kvx"));
 
-        window.Action(command == "new" ? "actFileNew" : "actFileOpen")->trigger();
+        QVERIFY(window.Trigger(command == "new" ? "actFileNew" : "actFileOpen"));
 
         QCOMPARE(window.Prompts().saveQuestions, 1);
         QCOMPARE(window.Prompts().saveDialogs, saveDialogs);
@@ -167,9 +165,9 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.SyncList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         window.Prompts().openNames.append(Path("second.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().saveQuestions, 0);
         QCOMPARE(window.ProfileNames(), QStringList{"other"});
     }
@@ -180,10 +178,10 @@ private Q_SLOTS:
         window->SetModified(true);
         window.Prompts().saveAnswers = {SaveAnswer::No, SaveAnswer::Cancel};
         window.Prompts().openNames.append(std::nullopt);
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QVERIFY(window->IsModified());
         QCOMPARE(window.ProfileNames().size(), 2);
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QCOMPARE(window.Prompts().saveQuestions, 2);
         QCOMPARE(window.ProfileNames().size(), 2);
     }
@@ -193,7 +191,7 @@ private Q_SLOTS:
         window->FormCreate({Path("first.kvx")});
         QVERIFY(test::WriteProject(Path("first.kvx"), kSecond));
         window->SetModified(true);
-        window.Action("actFileSave")->trigger();
+        QVERIFY(window.Trigger("actFileSave"));
         QCOMPARE(window.Prompts().saveDialogs, 0);
         QCOMPARE(test::ReadProject(Path("first.kvx")), kFirst);
         QVERIFY(!window->IsModified());
@@ -206,7 +204,7 @@ private Q_SLOTS:
         window->SetModified(true);
         const QString unwritable = Path("no such folder/p.kvx");
         window.Prompts().saveNames.append(unwritable);
-        window.Action("actFileSaveAs")->trigger();
+        QVERIFY(window.Trigger("actFileSaveAs"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         const QString error = window.Prompts().errors.first();
         QVERIFY2(error.startsWith("first.kvx - Kalvex | "), qPrintable(error));
@@ -224,7 +222,7 @@ private Q_SLOTS:
         window->SetModified(true);
         window.Prompts().saveAnswers.append(SaveAnswer::Yes);
         window.Prompts().saveNames.append(Path("no such folder/p.kvx"));
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         QVERIFY(window->IsModified());
     }
@@ -237,7 +235,7 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.Prompts().openNames.append(Path("garbage.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().errors.size(), 1);
         QVERIFY(window.Prompts().errors.first().contains(Path("garbage.kvx")));
         QCOMPARE(window.ProfileNames(), (QStringList{"one", "two"}));
@@ -249,13 +247,13 @@ private Q_SLOTS:
         const Window window;
         window->FormCreate({Path("first.kvx")});
         window.Prompts().openNames.append(Path("gone.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Prompts().beeps, 1);
         QCOMPARE(window.ProfileNames().size(), 2);
         QCOMPARE(window->windowTitle(), QString("first.kvx - Kalvex"));
         QCOMPARE(window->CurrentProjectFileName(), Path("gone.kvx"));
         // A later Save writes the rows there without a dialog.
-        window.Action("actFileSave")->trigger();
+        QVERIFY(window.Trigger("actFileSave"));
         QCOMPARE(window.Prompts().saveDialogs, 0);
         QCOMPARE(test::ReadProject(Path("gone.kvx")), kFirst);
         QFile::remove(Path("gone.kvx"));
@@ -275,10 +273,10 @@ private Q_SLOTS:
         stored.replace("{first}", Path("first.kvx"))
             .replace("{FIRST}", Path("first.kvx").toUpper())
             .replace("{second}", Path("second.kvx"));
-        QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", stored);
         const Window window;
+        window.Store("General/DefaultProject", stored);
         window.Prompts().openNames.append(Path("first.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QCOMPARE(window.Action("actFileSetAsDefault")->isChecked(), checked);
     }
 
@@ -287,27 +285,27 @@ private Q_SLOTS:
         window->FormCreate({});
         QAction* setAsDefault = window.Action("actFileSetAsDefault");
         QVERIFY(!setAsDefault->isEnabled());
-        setAsDefault->trigger();
-        QCOMPARE(DefaultProject(), QString());
+        setAsDefault->trigger();  // bare on purpose: the disabled command must ignore it
+        QCOMPARE(DefaultProject(window), QString());
 
         window.Prompts().saveNames.append(Path("new.kvx"));
-        window.Action("actFileSaveAs")->trigger();
+        QVERIFY(window.Trigger("actFileSaveAs"));
         QVERIFY(setAsDefault->isEnabled());
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(setAsDefault->isChecked());
-        QCOMPARE(DefaultProject(), Path("new.kvx"));
+        QCOMPARE(DefaultProject(window), Path("new.kvx"));
 
         window.Prompts().openNames.append(Path("second.kvx"));
-        window.Action("actFileOpen")->trigger();
+        QVERIFY(window.Trigger("actFileOpen"));
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
-        QCOMPARE(DefaultProject(), Path("second.kvx"));
-        setAsDefault->trigger();
+        QVERIFY(Window::Trigger(setAsDefault));
+        QCOMPARE(DefaultProject(window), Path("second.kvx"));
+        QVERIFY(Window::Trigger(setAsDefault));
         QVERIFY(!setAsDefault->isChecked());
-        QCOMPARE(DefaultProject(), QString());
+        QCOMPARE(DefaultProject(window), QString());
 
-        window.Action("actFileNew")->trigger();
+        QVERIFY(window.Trigger("actFileNew"));
         QVERIFY(!setAsDefault->isChecked());
         QVERIFY(!setAsDefault->isEnabled());
     }

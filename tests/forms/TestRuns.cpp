@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -75,14 +74,13 @@ QStringList EnabledRunCommands(const Window& window) {
 
 // Both folders of every profile, their log files and the project file; the trash; the
 // settings.
-QStringList DiskState(const test::RunSandbox& sandbox) {
+QStringList DiskState(const test::RunSandbox& sandbox, const Window& window) {
     using test::Snapshot;
     using test::Times;
     return Snapshot(sandbox.Path(""), Times::ModificationAndChange) +
            Snapshot(test::PrivateHome::Path() + "/.local/share/Trash",
                     Times::ModificationAndChange) +
-           Snapshot(QFileInfo(QSettings("Marvolt", "Kalvex").fileName()).path(),
-                    Times::ModificationAndChange);
+           Snapshot(QFileInfo(window.SettingsPath()).path(), Times::ModificationAndChange);
 }
 
 // The texts of the engine's boxes shown so far that were not questions.
@@ -113,8 +111,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { test::ClearSettings(); }
-
     void rowsOfARun_data() {
         QTest::addColumn<QStringList>("a");
         QTest::addColumn<QStringList>("b");
@@ -152,12 +148,12 @@ private Q_SLOTS:
         const Window window;
         window.Prompts().autoAnswer = Answer::Yes;
         Open(window, sandbox, {profile});
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         if (!removeAfterFirstRun.isEmpty()) {
             const QString path = sandbox.Path("P/" + removeAfterFirstRun);
             QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
-            window.Action("actSyncAll")->trigger();
+            QVERIFY(window.Trigger("actSyncAll"));
             QVERIFY(window.WaitForRunEnd());
         }
         QStringList expected = {Header("P")};
@@ -209,7 +205,7 @@ private Q_SLOTS:
         window.Prompts().autoAnswer = Answer::Yes;
         Open(window, sandbox, {sandbox.MakeProfile("P", Nodes(a), Nodes(b))});
         if (!removeAfterFirstRun.isEmpty()) {
-            window.Action("actSyncAll")->trigger();
+            QVERIFY(window.Trigger("actSyncAll"));
             QVERIFY(window.WaitForRunEnd());
             for (const QString& relative : std::as_const(removeAfterFirstRun)) {
                 const QString path = sandbox.Path("P/" + relative);
@@ -220,11 +216,11 @@ private Q_SLOTS:
         window.Prompts().shownEngineMessages.clear();
         window.Prompts().shownEngineKinds.clear();
         const QString title = window->windowTitle();
-        const QStringList before = DiskState(sandbox);
+        const QStringList before = DiskState(sandbox, window);
 
-        window.Action("actPreviewAll")->trigger();
+        QVERIFY(window.Trigger("actPreviewAll"));
         QVERIFY(window.WaitForRunEnd());
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window->windowTitle(), title);
         QVERIFY(!window->IsModified());
         QVERIFY2(!window.Prompts().shownEngineKinds.contains(MessageKind::Question),
@@ -245,11 +241,11 @@ private Q_SLOTS:
 
         window.Prompts().shownEngineMessages.clear();
         window.Prompts().shownEngineKinds.clear();
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), QStringList{Header("P")} + expected + QStringList{kDone});
         QCOMPARE(ErrorsShown(window.Prompts()), previewErrors);
-        QVERIFY(DiskState(sandbox) != before);
+        QVERIFY(DiskState(sandbox, window) != before);
     }
 
     // Preview Selected by its key and by the pop-up: the selected profile only, checked or not.
@@ -268,17 +264,16 @@ private Q_SLOTS:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
         window.SelectRow(1);
-        const QStringList before = DiskState(sandbox);
+        const QStringList before = DiskState(sandbox, window);
         if (route == "key") {
             QTest::keyClick(window.LogList(), Qt::Key_F4, Qt::ShiftModifier);
         } else {
-            window->findChild<QMenu*>("popEdit")
-                ->findChild<QAction*>("popPreviewSelected")
-                ->trigger();
+            QVERIFY(Window::Trigger(
+                window->findChild<QMenu*>("popEdit")->findChild<QAction*>("popPreviewSelected")));
         }
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), WithTimes({PreviewHeader("two"), "b.txt|{T0}|>>|-|1|1", kDone}));
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
     }
 
@@ -305,7 +300,7 @@ private Q_SLOTS:
                                   "actPreviewSelected"};
         QCOMPARE(EnabledRunCommands(window), idle);
 
-        window.Action("actPreviewAll")->trigger();
+        QVERIFY(window.Trigger("actPreviewAll"));
         QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
         QVERIFY(!window.StatusBar()->SimplePanel());
         QVERIFY(window.Progress()->isVisible());
@@ -320,6 +315,7 @@ private Q_SLOTS:
         window.SelectRow(selectedAtTheEnd);
         window->UpdateCommands();
         QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
+        // Bare triggers on purpose: the disabled commands must ignore them.
         window.Action("actPreviewSelected")->trigger();
         window.Action("actSyncAll")->trigger();
         QVERIFY(window->WorkerAlive());
@@ -341,7 +337,7 @@ private Q_SLOTS:
         QCOMPARE(window.LogRows().last(), kDone);
 
         // The run's question about the missing log holds it.
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.Progress()->isVisible());
         QVERIFY(!window.Progress()->isTextVisible());
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
@@ -358,13 +354,13 @@ private Q_SLOTS:
               sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        const QStringList before = DiskState(sandbox);
-        window.Action("actPreviewAll")->trigger();
+        const QStringList before = DiskState(sandbox, window);
+        QVERIFY(window.Trigger("actPreviewAll"));
         // No hand-off has been served yet: the worker has not reached the first file.
         QTest::keyClick(window.LogList(), Qt::Key_Escape);
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), (QStringList{PreviewHeader("one"), kDone}));
-        QCOMPARE(DiskState(sandbox), before);
+        QCOMPARE(DiskState(sandbox, window), before);
         QCOMPARE(window.Prompts().shownEngineMessages, QStringList());
     }
 
@@ -378,7 +374,7 @@ private Q_SLOTS:
               sandbox.MakeProfile("last", {}, Nodes({"z.txt@2"}))});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1",
                                               Header("last"), "z.txt|-|<<|{T2}|1|1", kDone}));
@@ -424,7 +420,7 @@ private Q_SLOTS:
         window.SelectRow(0);
         QVERIFY(all->isEnabled() && selected->isEnabled() && !abort->isEnabled());
 
-        all->trigger();
+        QVERIFY(Window::Trigger(all));
         QVERIFY(abort->isEnabled() && !all->isEnabled() && !selected->isEnabled());
         QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
         QVERIFY(!window.StatusBar()->SimplePanel());
@@ -441,6 +437,7 @@ private Q_SLOTS:
         window->UpdateCommands();
         QVERIFY(!selected->isEnabled() && !all->isEnabled());
         QCOMPARE(EnabledRunCommands(window), QStringList{"actSyncAbort"});
+        // Bare triggers on purpose: the disabled commands must ignore them.
         selected->trigger();
         all->trigger();
         window.Action("actPreviewAll")->trigger();
@@ -487,7 +484,7 @@ private Q_SLOTS:
         const QStringList aBefore = sandbox.Describe("one/A");
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         // Esc reaches Abort while the question is open.
         QTest::keyClick(window.LogList(), Qt::Key_Escape);
@@ -506,17 +503,17 @@ private Q_SLOTS:
         Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*window));
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         window->SetModified(true);
         window.Prompts().saveAnswers = {TPrompts::SaveAnswer::No, TPrompts::SaveAnswer::No};
 
         QVERIFY(!window->close());
-        window.Action("actFileExit")->trigger();
+        QVERIFY(window.Trigger("actFileExit"));
         QVERIFY(window->isVisible());
         QCOMPARE(window.Prompts().beeps, 2);
         QCOMPARE(window.Prompts().saveQuestions, 2);
-        QVERIFY(QSettings("Marvolt", "Kalvex").contains("UI/WindowState"));
+        QVERIFY(window.Stored("UI/WindowState").isValid());
 
         window.Prompts().AnswerOldest(Answer::Yes);
         QVERIFY(window.WaitForRunEnd());
@@ -538,7 +535,7 @@ private Q_SLOTS:
         const Window window;
         Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
         QSignalSpy ready(&*window, &TfrmMain::ReadyToQuit);
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         if (questionOpen) {
             QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         }
@@ -566,7 +563,7 @@ private Q_SLOTS:
         test::RunSandbox sandbox;
         const Window window;
         Open(window, sandbox, {sandbox.MakeProfile("off", Nodes({"a.txt@0"}), {}, false)});
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), QStringList{kDone});
         QCOMPARE(window.Prompts().shownEngineMessages.size(), 0);
@@ -579,7 +576,7 @@ private Q_SLOTS:
         Profile broken = sandbox.MakeProfile("broken", {}, {});
         broken.DirB = sandbox.Path("nowhere");
         Open(window, sandbox, {broken, sandbox.MakeProfile("after", Nodes({"a.txt@0"}), {})});
-        window.Action("actSyncAll")->trigger();
+        QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), QStringList{kDone});
         QCOMPARE(window.Prompts().shownEngineMessages.size(), 1);

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QDir>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QTest>
 
 using namespace kalvex;
@@ -32,7 +31,6 @@ private Q_SLOTS:
         QVERIFY(test::WriteProject(m_b, {one, one}));
         QVERIFY(test::WriteProject(m_unchecked, {off}));
     }
-    void init() { test::ClearSettings(); }
 
     // {a}, {b}, {unchecked}, {missing}: project paths; "default" names the default project.
     void commandLine_data() {
@@ -87,11 +85,10 @@ private Q_SLOTS:
         for (QString& argument : arguments) {
             argument = expand(argument);
         }
-        if (!defaultProject.isEmpty()) {
-            QSettings("Marvolt", "Kalvex")
-                .setValue("General/DefaultProject", expand(defaultProject));
-        }
         const Window window;
+        if (!defaultProject.isEmpty()) {
+            window.Store("General/DefaultProject", expand(defaultProject));
+        }
         window.Prompts().autoAnswer = Answer::Yes;
         window->FormCreate(arguments);
         // The run starts before the window is first shown.
@@ -113,16 +110,15 @@ private Q_SLOTS:
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_sandbox.Path("")));
         const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
-        QSettings("Marvolt", "Kalvex").setValue("General/DefaultProject", m_a);
         const Window window;
+        window.Store("General/DefaultProject", m_a);
         window->FormCreate({"a.kvx"});
         QCOMPARE(window->CurrentProjectFileName(), QString("a.kvx"));
         QCOMPARE(window->windowTitle(), QString("a.kvx - Kalvex"));
         QAction* setAsDefault = window.Action("actFileSetAsDefault");
         QVERIFY(!setAsDefault->isChecked());
-        setAsDefault->trigger();
-        QCOMPARE(QSettings("Marvolt", "Kalvex").value("General/DefaultProject").toString(),
-                 QString("a.kvx"));
+        QVERIFY(Window::Trigger(setAsDefault));
+        QCOMPARE(window.Stored("General/DefaultProject").toString(), QString("a.kvx"));
     }
 
     void startsWithTheApplicationTitle() {

@@ -128,15 +128,15 @@ private Q_SLOTS:
                  (QStringList{"begin one 3", "folder sub 1", "row sub\\f", "finish 0"}));
     }
 
-    void messageBoxWaitsForTheAnswerWithoutHoldingTheMainThread() {
+    void showMessageWaitsForTheAnswerWithoutHoldingTheMainThread() {
         QObject context;
         RecordingView view;
         TThreadFrontend frontend(context, view);
         std::atomic<bool> returned = false;
         Answer answer = Answer::Ok;
         std::unique_ptr<QThread> worker(QThread::create([&] {
-            answer =
-                frontend.MessageBox({"Go on?", "Confirmation", MessageKind::Question, Answer::Yes});
+            answer = frontend.ShowMessage(
+                {"Go on?", "Confirmation", MessageKind::Question, Answer::Yes});
             returned = true;
         }));
         worker->start();

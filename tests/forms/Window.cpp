@@ -13,10 +13,14 @@
 
 namespace kalvex::test {
 
-Window::Window() {
+Window::Window(const QString& settingsPath)
+    : m_settingsPath(settingsPath.isEmpty() ? m_settingsDir.filePath("Kalvex.conf")
+                                            : settingsPath) {
     auto prompts = std::make_unique<ScriptedPrompts>();
     m_prompts = prompts.get();
-    m_window = std::make_unique<TfrmMain>(std::move(prompts));
+    m_window = std::make_unique<TfrmMain>(
+        std::move(prompts), std::make_unique<platform::Settings>(std::make_unique<QSettings>(
+                                SettingsPath(), QSettings::NativeFormat)));
 }
 
 Window::~Window() {
@@ -32,6 +36,45 @@ Window::~Window() {
 
 QAction* Window::Action(const QString& name) const {
     return m_window->findChild<QAction*>(name);
+}
+
+bool Window::Trigger(const QString& name) const {
+    QAction* const action = Action(name);
+    if (action == nullptr) {
+        qWarning("No action named %s", qPrintable(name));
+        return false;
+    }
+    return Trigger(action);
+}
+
+bool Window::Trigger(QAction* action) {
+    if (action == nullptr) {
+        qWarning("No action to trigger");
+        return false;
+    }
+    if (!action->isEnabled()) {
+        qWarning("The action %s is disabled", qPrintable(action->objectName()));
+        return false;
+    }
+    action->trigger();
+    return true;
+}
+
+QString Window::SettingsPath() const {
+    return m_settingsPath;
+}
+
+// QSettings objects on one file in one process share their values at once.
+QVariant Window::Stored(const QString& key) const {
+    return QSettings(SettingsPath(), QSettings::NativeFormat).value(key);
+}
+
+void Window::Store(const QString& key, const QVariant& value) const {
+    QSettings(SettingsPath(), QSettings::NativeFormat).setValue(key, value);
+}
+
+QStringList Window::StoredKeys() const {
+    return QSettings(SettingsPath(), QSettings::NativeFormat).allKeys();
 }
 
 QTreeWidget* Window::SyncList() const {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
 
 #include <memory>
 
@@ -24,7 +26,8 @@ namespace kalvex::test {
 // A main window answered by a script, with the ways to look at it that tests share.
 class Window {
 public:
-    Window();
+    // `settingsPath`: the file of the window's settings store; empty: one of its own.
+    explicit Window(const QString& settingsPath = {});
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -33,6 +36,11 @@ public:
     TfrmMain& operator*() const { return *m_window; }
 
     QAction* Action(const QString& name) const;
+    // Runs the command as a menu entry would; false, with the reason logged, when the action is
+    // missing or disabled, so that QVERIFY(window.Trigger(...)) fails where a bare trigger()
+    // would silently do nothing.
+    [[nodiscard]] bool Trigger(const QString& name) const;
+    [[nodiscard]] static bool Trigger(QAction* action);
     QTreeWidget* SyncList() const;
     QTreeView* LogList() const;
     TStatusBar* StatusBar() const;
@@ -47,7 +55,15 @@ public:
 
     ScriptedPrompts& Prompts() const { return *m_prompts; }
 
+    // The window's settings store, a file of this window alone; keys as "Section/Key".
+    QString SettingsPath() const;
+    QVariant Stored(const QString& key) const;
+    void Store(const QString& key, const QVariant& value) const;
+    QStringList StoredKeys() const;
+
 private:
+    QTemporaryDir m_settingsDir;
+    QString m_settingsPath;
     ScriptedPrompts* m_prompts = nullptr;  // owned by the window
     std::unique_ptr<TfrmMain> m_window;
 };
@@ -55,7 +71,7 @@ private:
 // Writes a project file through the engine's writer; false when that failed.
 bool WriteProject(const QString& path, const QList<Profile>& profiles);
 QList<Profile> ReadProject(const QString& path);
-// Empties the per-user settings store of the private home.
+// Empties the per-user settings store of the private home, the one the real program uses.
 void ClearSettings();
 
 }  // namespace kalvex::test
