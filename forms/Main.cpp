@@ -724,21 +724,25 @@ void TfrmMain::lvSyncListDblClick() {
 }
 
 void TfrmMain::popEditExploreDirAClick() {
-    ExploreDirectory(1);
+    ExploreDirectory(&ProfileTexts::DirA);
 }
 
 void TfrmMain::popEditExploreDirBClick() {
-    ExploreDirectory(2);
+    ExploreDirectory(&ProfileTexts::DirB);
 }
 
-void TfrmMain::ExploreDirectory(int column) {
+void TfrmMain::ExploreDirectory(QString ProfileTexts::*folder) {
     const QTreeWidgetItem* const row = SelectedRow();
+    if (row == nullptr) {
+        return;
+    }
+    const QString path = TProfileList::Texts(*row).*folder;
     // An empty path names no folder; the current directory is not meant.
-    if (row == nullptr || row->text(column).isEmpty()) {
+    if (path.isEmpty()) {
         return;
     }
     // A relative folder is taken from the current directory, as the folder test takes it.
-    m_prompts->UrlOpener().OpenUrl(QUrl::fromLocalFile(QDir().absoluteFilePath(row->text(column))));
+    m_prompts->UrlOpener().OpenUrl(QUrl::fromLocalFile(QDir().absoluteFilePath(path)));
 }
 
 // ---- Help

@@ -30,6 +30,7 @@ namespace kalvex {
 class TKalvex;
 class TLogListModel;
 class TProfileList;
+struct ProfileTexts;
 class TStatusBar;
 
 // The main window: the profile list, the log list of the last run and every command.
@@ -115,7 +116,7 @@ private:
     void MoveSelectedRow(int offset);
     // The properties dialog over the selected row; true when it was left with OK.
     bool EditSelectedRow();
-    void ExploreDirectory(int column);
+    void ExploreDirectory(QString ProfileTexts::*folder);
 
     void StartRun(bool syncAllMode, RunMode mode);
     bool AskToSave();  // the save question; true when the command may go on
