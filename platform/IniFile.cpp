@@ -2,6 +2,8 @@
 
 #include "TextLines.h"
 
+#include <QStringDecoder>
+
 #include <limits>
 
 namespace kalvex::platform {
@@ -138,7 +140,13 @@ bool IniReader::ReadBool(QByteArrayView section, QByteArrayView key, bool fallba
 QString IniReader::ReadString(QByteArrayView section, QByteArrayView key,
                               const QString& fallback) const {
     const std::optional<QByteArray> value = Value(section, key);
-    return value ? QString::fromLocal8Bit(*value) : fallback;
+    if (!value) {
+        return fallback;
+    }
+    // QString::fromLocal8Bit drops a byte-order mark at the start, which would turn a value
+    // that begins with one (a folder's name may) into another.
+    QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(*value);
 }
 
 bool IniReader::MayBeCut(QByteArrayView section, QByteArrayView key) const {

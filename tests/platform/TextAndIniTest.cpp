@@ -140,6 +140,13 @@ INSTANTIATE_TEST_SUITE_P(
                     IntegerCase{"bare_hex_prefix", "0x", std::nullopt}),
     kalvex::test::kCaseName);
 
+TEST(IniReader, TextKeepsAByteOrderMarkThatStartsAValue) {
+    // The mark is skipped at the start of the file only; a folder's name may begin with one.
+    const IniReader ini("\xEF\xBB\xBF[Item0]\r\nDirB=\xEF\xBB\xBF E:\r\nName=plain\r\n");
+    EXPECT_EQ(ini.ReadString("Item0", "DirB", {}), QChar(0xFEFF) + QStringLiteral(" E:"));
+    EXPECT_EQ(ini.ReadString("Item0", "Name", {}), QStringLiteral("plain"));
+}
+
 TEST(IniReader, DefaultsWhenMissingOrNotAnInteger) {
     const IniReader ini("[S]\nNumber=abc\nFlag=no\nZero=0\nTwo=2\n");
     EXPECT_EQ(ini.ReadInteger("S", "Number", 7), 7);
