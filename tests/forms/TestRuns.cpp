@@ -16,7 +16,6 @@
 #include <QTest>
 #include <QTreeView>
 
-
 using namespace kalvex;
 using kalvex::test::Node;
 using kalvex::test::Window;
@@ -70,6 +69,19 @@ QStringList EnabledRunCommands(const Window& window) {
         }
     }
     return enabled;
+}
+
+// The rows of the tests that end a run with a row selected, or with none.
+void AddSelectedAtTheEndRows() {
+    QTest::addColumn<int>("selectedAtTheEnd");
+    QTest::newRow("a row selected") << 1;
+    QTest::newRow("no row selected") << -1;
+}
+
+// Shows the window and waits until it is on the screen.
+bool Shown(const Window& window) {
+    window->show();
+    return QTest::qWaitForWindowExposed(&*window);
 }
 
 // Both folders of every profile, their log files and the project file; the trash; the
@@ -261,8 +273,7 @@ private Q_SLOTS:
         Open(window, sandbox,
              {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {}),
               sandbox.MakeProfile("two", Nodes({"b.txt@0"}), {}, false)});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         window.SelectRow(1);
         const QStringList before = DiskState(sandbox, window);
         if (route == "key") {
@@ -279,11 +290,7 @@ private Q_SLOTS:
 
     // While a preview runs it holds the commands as a run does, and the status bar says
     // "Preview"; the run that follows says nothing of the kind.
-    void enabledStatesThroughAPreview_data() {
-        QTest::addColumn<int>("selectedAtTheEnd");
-        QTest::newRow("a row selected") << 1;
-        QTest::newRow("no row selected") << -1;
-    }
+    void enabledStatesThroughAPreview_data() { AddSelectedAtTheEndRows(); }
     void enabledStatesThroughAPreview() {
         QFETCH(int, selectedAtTheEnd);
         test::RunSandbox sandbox;
@@ -292,8 +299,7 @@ private Q_SLOTS:
         Open(window, sandbox,
              {sandbox.MakeProfile("Pictures", Nodes({"clash@0", "d1/"}), Nodes({"clash/"})),
               sandbox.MakeProfile("two", {}, {})});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         const QString title = window->windowTitle();
         window.SelectRow(0);
         const QStringList idle = {"actSyncAll", "actPreviewAll", "actSyncSelected",
@@ -352,8 +358,7 @@ private Q_SLOTS:
         Open(window, sandbox,
              {sandbox.MakeProfile("one", Nodes({"a.txt@0", "b.txt@0"}), {}),
               sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         const QStringList before = DiskState(sandbox, window);
         QVERIFY(window.Trigger("actPreviewAll"));
         // No hand-off has been served yet: the worker has not reached the first file.
@@ -372,8 +377,7 @@ private Q_SLOTS:
              {sandbox.MakeProfile("first", Nodes({"a.txt@0"}), {}),
               sandbox.MakeProfile("skipped", Nodes({"s.txt@0"}), {}, false),
               sandbox.MakeProfile("last", {}, Nodes({"z.txt@2"}))});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         QVERIFY(window.Trigger("actSyncAll"));
         QVERIFY(window.WaitForRunEnd());
         QCOMPARE(window.LogRows(), WithTimes({Header("first"), "a.txt|{T0}|>>|-|1|1",
@@ -391,8 +395,7 @@ private Q_SLOTS:
         Open(window, sandbox,
              {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {}),
               sandbox.MakeProfile("two", Nodes({"b.txt@0"}), {}, false)});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         window.SelectRow(1);
         QTest::keyClick(window.LogList(), Qt::Key_F4);
         QVERIFY(window.WaitForRunEnd());
@@ -400,11 +403,7 @@ private Q_SLOTS:
     }
 
     // Idle, running while the engine's question is open, idle again.
-    void enabledStatesThroughARun_data() {
-        QTest::addColumn<int>("selectedAtTheEnd");
-        QTest::newRow("a row selected") << 1;
-        QTest::newRow("no row selected") << -1;
-    }
+    void enabledStatesThroughARun_data() { AddSelectedAtTheEndRows(); }
     void enabledStatesThroughARun() {
         QFETCH(int, selectedAtTheEnd);
         test::RunSandbox sandbox;
@@ -412,8 +411,7 @@ private Q_SLOTS:
         Open(window, sandbox,
              {sandbox.MakeProfile("Pictures", Nodes({"d1/", "d2/"}), Nodes({"d3/"})),
               sandbox.MakeProfile("two", {}, {})});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         QAction* abort = window.Action("actSyncAbort");
         QAction* all = window.Action("actSyncAll");
         QAction* selected = window.Action("actSyncSelected");
@@ -464,8 +462,7 @@ private Q_SLOTS:
     void progressBarLiesOverPanelZero() {
         const Window window;
         window->FormCreate({});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         for (const QSize size : {QSize(900, 600), QSize(640, 480)}) {
             window->resize(size);
             QCoreApplication::processEvents();
@@ -482,8 +479,7 @@ private Q_SLOTS:
              {sandbox.MakeProfile("one", Nodes({"a.txt@0", "b.txt@0", "c.txt@0"}), {}),
               sandbox.MakeProfile("two", Nodes({"x.txt@0"}), {})});
         const QStringList aBefore = sandbox.Describe("one/A");
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         QVERIFY(window.Trigger("actSyncAll"));
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         // Esc reaches Abort while the question is open.
@@ -501,8 +497,7 @@ private Q_SLOTS:
         test::RunSandbox sandbox;
         const Window window;
         Open(window, sandbox, {sandbox.MakeProfile("one", Nodes({"a.txt@0"}), {})});
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window));
+        QVERIFY(Shown(window));
         QVERIFY(window.Trigger("actSyncAll"));
         QTRY_COMPARE(window.Prompts().openEngineBoxes.size(), 1);
         window->SetModified(true);
