@@ -144,8 +144,10 @@ QString IniReader::ReadString(QByteArrayView section, QByteArrayView key,
         return fallback;
     }
     // QString::fromLocal8Bit drops a byte-order mark at the start, which would turn a value
-    // that begins with one (a folder's name may) into another.
-    QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    // that begins with one (a folder's name may) into another. Stateless: a sequence cut at the
+    // end becomes a replacement character, as fromLocal8Bit makes it, instead of vanishing.
+    QStringDecoder decode(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom |
+                                                      QStringDecoder::Flag::Stateless);
     return decode(*value);
 }
 

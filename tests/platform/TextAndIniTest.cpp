@@ -145,6 +145,9 @@ TEST(IniReader, TextKeepsAByteOrderMarkThatStartsAValue) {
     const IniReader ini("\xEF\xBB\xBF[Item0]\r\nDirB=\xEF\xBB\xBF E:\r\nName=plain\r\n");
     EXPECT_EQ(ini.ReadString("Item0", "DirB", {}), QChar(0xFEFF) + QStringLiteral(" E:"));
     EXPECT_EQ(ini.ReadString("Item0", "Name", {}), QStringLiteral("plain"));
+    // A character cut at the end of a value is not lost without a trace.
+    const IniReader cut("[Item0]\r\nDirA=D:\\x \xEF\xBB\r\n");
+    EXPECT_EQ(cut.ReadString("Item0", "DirA", {}), QString::fromLocal8Bit("D:\\x \xEF\xBB"));
 }
 
 TEST(IniReader, DefaultsWhenMissingOrNotAnInteger) {
