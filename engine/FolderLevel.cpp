@@ -15,24 +15,32 @@ SideState SideState::Of(const platform::EntryStatus& status) {
 
 std::optional<KeptLevel> KeptLevel::Keep(const FolderLevel& level) {
     constexpr qsizetype kLongest = std::numeric_limits<std::uint8_t>::max();
-    KeptLevel kept;
-    kept.m_entries.reserve(level.entries.size());
+    qsizetype namesSize = 0;
     for (const LevelEntry& entry : level.entries) {
         if (entry.name.size() > kLongest || entry.targetName.size() > kLongest) {
             return std::nullopt;
         }
+        namesSize += entry.name.size() + entry.targetName.size();
+    }
+    // Sized once: a million levels grown piece by piece would leave the heap full of holes.
+    KeptLevel kept;
+    kept.m_names.reserve(namesSize);
+    kept.m_entries.reserve(level.entries.size());
+    for (const LevelEntry& entry : level.entries) {
         kept.m_names += entry.name;
         kept.m_names += entry.targetName;
         kept.m_entries.push_back(
-            {entry.target.listed, static_cast<std::uint32_t>(kept.m_names.size()),
-             entry.source.packed, entry.target.packed, static_cast<std::uint8_t>(entry.name.size()),
+            {static_cast<std::uint32_t>(kept.m_names.size()), entry.source.packed,
+             entry.target.packed, static_cast<std::uint8_t>(entry.name.size()),
              static_cast<std::uint8_t>(entry.targetName.size()),
              static_cast<std::uint8_t>(static_cast<unsigned>(entry.source.kind) |
                                        static_cast<unsigned>(entry.target.kind) << 4),
              static_cast<std::uint8_t>((entry.clash ? kClash : 0) |
                                        (entry.copiedWhole ? kCopiedWhole : 0))});
+        if (entry.source.kind == EntryKind::Missing) {
+            kept.m_versionsB.push_back(entry.target.listed);
+        }
     }
-    kept.m_names.squeeze();
     return kept;
 }
 
@@ -40,6 +48,7 @@ FolderLevel KeptLevel::Restore() const {
     FolderLevel level;
     level.entries.reserve(m_entries.size());
     std::uint32_t begin = 0;
+    auto versionB = m_versionsB.cbegin();
     for (const Entry& entry : m_entries) {
         const QByteArray nameA = m_names.sliced(begin, entry.nameSize);
         const QByteArray nameB = m_names.sliced(begin + entry.nameSize, entry.targetNameSize);
@@ -50,7 +59,8 @@ FolderLevel KeptLevel::Restore() const {
         // B's name leads now; A's stays beside it where the two differ in letter case.
         restored.name = nameB.isEmpty() ? nameA : nameB;
         restored.targetName = nameB.isEmpty() ? QByteArray() : nameA;
-        restored.source = {kindB, entry.packedB, entry.versionB};
+        restored.source = {kindB, entry.packedB,
+                           kindA == EntryKind::Missing ? *versionB++ : platform::Version()};
         restored.target = {kindA, entry.packedA, platform::Version()};
         restored.clash = (entry.flags & kClash) != 0;
         restored.copiedWhole = (entry.flags & kCopiedWhole) != 0;

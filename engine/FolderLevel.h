@@ -46,11 +46,12 @@ struct FolderLevel {
     bool complete = true;
 };
 
-// A level as the first pass left it, kept until the second pass comes to it: 24 bytes an
+// A level as the first pass left it, kept until the second pass comes to it: 16 bytes an
 // entry and one buffer of names, as a large tree holds a million of them. Kept are both
 // sides' kinds and times, and the versions of side B, the second pass's source, which its
-// actions check. Side A's versions are not: after a first pass without a failure, every name
-// that both sides hold is in step, so the second pass writes to A only where A holds nothing.
+// actions check, for the names that A does not hold. After a first pass without a failure,
+// every name that both sides hold is in step, so the second pass acts only on names that one
+// side holds: it copies B's to A, where A's version is not needed, or it trashes them.
 class KeptLevel {
 public:
     // The level as the first pass saw it (source A, target B); nothing when a name is too
@@ -61,7 +62,6 @@ public:
 
 private:
     struct Entry {
-        platform::Version versionB;
         std::uint32_t namesEnd;  // where the entry's names end in the buffer
         platform::PackedTime packedA;
         platform::PackedTime packedB;
@@ -70,11 +70,13 @@ private:
         std::uint8_t kinds;           // A's kind in the low four bits, B's in the high
         std::uint8_t flags;
     };
+    static_assert(sizeof(Entry) == 16);
     static constexpr std::uint8_t kClash = 1;
     static constexpr std::uint8_t kCopiedWhole = 2;
 
     QByteArray m_names;
     std::vector<Entry> m_entries;
+    std::vector<platform::Version> m_versionsB;  // of the entries that A lacks, in their order
 };
 
 // Reads a level: the names of `source` with their status, and what `target` holds under each

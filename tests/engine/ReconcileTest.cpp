@@ -87,6 +87,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {Row("f", "-", "-X", T(0), 3)},
                  "",
                  {"f=b@0"}},
+        // The second pass acts on what the first pass kept of the level: each deletion in
+        // B must check B's own entry, not a neighbour's.
+        FileCase{"deletions_in_b_between_kept_entries_each_check_their_own",
+                 {{"a", "a", 0}, {"c", "c", 0}},
+                 {{"a", "a", 0}, {"b", "b", 600}, {"c", "c", 0}, {"d", "d", 0}, {"e", "e", 1200}},
+                 {"a", "b", "c", "e"},
+                 {"a=a@0", "c=c@0", "d=d@0"},
+                 {"a=a@0", "c=c@0", "d=d@0"},
+                 {Row("b", "-", "-X", T(600), 3), Row("d", "-", "<<", T(0), 1),
+                  Row("e", "-", "-X", T(1200), 3)},
+                 "a\r\nc\r\nd\r\n",
+                 {"b=b@600", "e=e@1200"}},
         FileCase{"changed_in_a_but_deleted_in_b_goes_to_the_trash",
                  {{"f", "changed", 600}},
                  {},
