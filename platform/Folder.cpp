@@ -55,10 +55,6 @@ EntryStatus FromError(int error) {
     return status;
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 bool IsAscii(const QByteArray& name) {
     return std::all_of(name.begin(), name.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -132,30 +128,30 @@ EntryStatus Folder::Status(const QByteArray& name) const {
     return FromStat(st);
 }
 
-Result Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit) const {
-    // fdopendir takes the descriptor over, so it gets a fresh one of its own.
-    const int fd = ::openat(m_fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+Result Folder::ReadEntries(const std::function<bool(const RawEntry& entry)>& visit) const {
+    // A descriptor of its own, as reading moves the position of the one it was opened from.
+    // It is read with getdents64 itself: a directory stream would check and flag the new
+    // descriptor first, three calls a folder on a walk that makes few others.
+    const platform::Descriptor fd(::openat(m_fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.IsOpen()) {
         return Result::FromErrno();
     }
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
-    if (!dir) {
-        const Result failed = Result::FromErrno();
-        ::close(fd);
-        return failed;
-    }
+    alignas(dirent64) std::array<char, 32 * 1024> buffer;
     for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (entry == nullptr) {
-            return errno == 0 ? Result::Ok() : Result::FromErrno();
+        const ssize_t got = ::getdents64(fd.Get(), buffer.data(), buffer.size());
+        if (got <= 0) {
+            return got == 0 ? Result::Ok() : Result::FromErrno();
         }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-            continue;
-        }
-        if (!visit(*entry)) {
-            return Result::Ok();
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
+            at += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+                continue;
+            }
+            if (!visit({name, entry->d_type})) {
+                return Result::Ok();
+            }
         }
     }
 }
@@ -163,9 +159,9 @@ Result Folder::ReadEntries(const std::function<bool(const dirent& entry)>& visit
 Result Folder::List(std::vector<DirEntry>& entries) const {
     entries.clear();
     std::vector<DirEntry> found;
-    const Result read = ReadEntries([&](const dirent& entry) {
+    const Result read = ReadEntries([&](const RawEntry& entry) {
         DirEntry item;
-        item.name = QByteArray(entry.d_name);
+        item.name = QByteArray(entry.name);
         item.status = Status(item.name);
         // An entry removed since it was listed is simply not there any more.
         if (item.status.kind != EntryKind::Missing) {
@@ -185,9 +181,9 @@ Result Folder::List(std::vector<DirEntry>& entries) const {
 
 int Folder::CountSubFolders() const {
     int count = 0;
-    const Result read = ReadEntries([&](const dirent& entry) {
-        if (entry.d_type == DT_DIR ||
-            (entry.d_type == DT_UNKNOWN && Status(entry.d_name).kind == EntryKind::Folder)) {
+    const Result read = ReadEntries([&](const RawEntry& entry) {
+        if (entry.type == DT_DIR ||
+            (entry.type == DT_UNKNOWN && Status(entry.name).kind == EntryKind::Folder)) {
             ++count;
         }
         return true;
@@ -198,8 +194,8 @@ int Folder::CountSubFolders() const {
 bool Folder::AnyName(const std::function<bool(QByteArrayView name)>& wanted) const {
     bool found = false;
     // A folder that cannot be read holds no wanted name, as far as the caller can tell.
-    static_cast<void>(ReadEntries([&](const dirent& entry) {
-        found = wanted(QByteArrayView(entry.d_name));
+    static_cast<void>(ReadEntries([&](const RawEntry& entry) {
+        found = wanted(QByteArrayView(entry.name));
         return !found;
     }));
     return found;
@@ -215,19 +211,19 @@ bool Folder::FoldsLetterCase(Probe probe) const {
     std::optional<bool> folds;
     QByteArray swappedName;
     // A folder that cannot be read gives no name to ask with: the answer comes from below.
-    static_cast<void>(ReadEntries([this, &folds, &swappedName](const dirent& entry) {
-        QByteArray swapped(entry.d_name);
+    static_cast<void>(ReadEntries([this, &folds, &swappedName](const RawEntry& entry) {
+        QByteArray swapped(entry.name);
         for (char& c : swapped) {
             c = c >= 'a' && c <= 'z'   ? static_cast<char>(c - 'a' + 'A')
                 : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a')
                                        : c;
         }
-        if (swapped == entry.d_name) {
+        if (swapped == entry.name) {
             return true;  // no letter to ask with
         }
         struct stat named;
         struct stat other;
-        if (::fstatat(m_fd.Get(), entry.d_name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(m_fd.Get(), entry.name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
             return true;
         }
         folds = ::fstatat(m_fd.Get(), swapped.constData(), &other, AT_SYMLINK_NOFOLLOW) == 0;
@@ -241,8 +237,8 @@ bool Folder::FoldsLetterCase(Probe probe) const {
     if (folds && !swappedName.isEmpty()) {
         bool listed = false;
         // Unread, the swapped name counts as not listed: one name for both spellings.
-        static_cast<void>(ReadEntries([&](const dirent& entry) {
-            listed = swappedName == entry.d_name;
+        static_cast<void>(ReadEntries([&](const RawEntry& entry) {
+            listed = swappedName == entry.name;
             return !listed;
         }));
         return !listed;

@@ -11,8 +11,6 @@
 #include <functional>
 #include <vector>
 
-struct dirent;
-
 namespace kalvex::platform {
 
 enum class EntryKind {
@@ -113,9 +111,15 @@ public:
     bool Contains(const Folder& other) const;
 
 private:
+    // An entry as the listing gives it: its name, and its kind (DT_*) where the file system
+    // tells it (DT_UNKNOWN where not).
+    struct RawEntry {
+        const char* name;
+        unsigned char type;
+    };
     // Calls `visit` for each entry but "." and ".." until it returns false; fails when the
     // folder cannot be read.
-    Result ReadEntries(const std::function<bool(const dirent& entry)>& visit) const;
+    Result ReadEntries(const std::function<bool(const RawEntry& entry)>& visit) const;
 
     Folder(int fd, QByteArray realPath) : m_fd(fd), m_realPath(std::move(realPath)) {}
     static Folder Failed(int error);

@@ -1,4 +1,4 @@
-// The test program's own copy_file_range, fdopendir, fstatat and syncfs: the platform layer's
+// The test program's own copy_file_range, getdents64, fstatat and syncfs: the platform layer's
 // calls land here first, so a test can make one file's copy fail or change under it, or one
 // folder fail to list, as a failing disk or a program writing at the same moment would, and
 // can act at the moment a file is copied or a file system flushed.
@@ -107,9 +107,9 @@ extern "C" ssize_t copy_file_range(int in, off64_t* inOffset, int out, off64_t* 
     return real(in, inOffset, out, outOffset, length, flags);
 }
 
-extern "C" DIR* fdopendir(int fd) {
-    using Real = DIR* (*)(int);
-    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fdopendir"));
+extern "C" ssize_t getdents64(int fd, void* buffer, size_t length) {
+    using Real = ssize_t (*)(int, void*, size_t);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "getdents64"));
     bool fail = false;
     {
         const std::lock_guard<std::mutex> guard(kalvex::test::g_lock);
@@ -117,9 +117,9 @@ extern "C" DIR* fdopendir(int fd) {
     }
     if (fail) {
         errno = EIO;
-        return nullptr;
+        return -1;
     }
-    return real(fd);
+    return real(fd, buffer, length);
 }
 
 extern "C" int fstatat(int dirFd, const char* name, struct stat* status, int flags) {
