@@ -315,21 +315,25 @@ bool Folder::Contains(const Folder& other) const {
 }
 
 int CompareNamesIgnoringCase(const QByteArray& a, const QByteArray& b) {
-    int byKey = 0;
-    if (IsAscii(a) && IsAscii(b)) {
-        // The common case, without converting the names.
-        const qsizetype common = std::min(a.size(), b.size());
-        for (qsizetype i = 0; i < common && byKey == 0; ++i) {
-            byKey = static_cast<unsigned char>(UpperAscii(a[i])) -
-                    static_cast<unsigned char>(UpperAscii(b[i]));
+    // The common case, ASCII up to the first difference, without converting the names: an
+    // ASCII prefix stands for the same characters in UTF-16, so the result is the one the
+    // conversion would give.
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const auto charA = static_cast<unsigned char>(a[i]);
+        const auto charB = static_cast<unsigned char>(b[i]);
+        if ((charA | charB) >= 0x80) {
+            const int byKey =
+                QString::fromLocal8Bit(a).toUpper().compare(QString::fromLocal8Bit(b).toUpper());
+            return byKey < 0 ? -1 : (byKey > 0 ? 1 : 0);
         }
-        if (byKey == 0) {
-            byKey = a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+        const int byKey = static_cast<unsigned char>(UpperAscii(static_cast<char>(charA))) -
+                          static_cast<unsigned char>(UpperAscii(static_cast<char>(charB)));
+        if (byKey != 0) {
+            return byKey < 0 ? -1 : 1;
         }
-    } else {
-        byKey = QString::fromLocal8Bit(a).toUpper().compare(QString::fromLocal8Bit(b).toUpper());
     }
-    return byKey < 0 ? -1 : (byKey > 0 ? 1 : 0);
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 int CompareNames(const QByteArray& a, const QByteArray& b) {

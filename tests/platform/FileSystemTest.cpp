@@ -62,6 +62,34 @@ TEST(Folder, ListsInCaseInsensitiveOrdinalOrderWithStatus) {
     EXPECT_EQ(folder.CountSubFolders(), 1);
 }
 
+TEST(Folder, NameOrderComparesUpperCaseCharactersThenBytes) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int ignoringCase;
+        int exact;
+    };
+    // UTF-8: "é" is C3 A9, "É" is C3 89; upper-case "É" (U+00C9) sorts after "D" and "_".
+    const Case cases[] = {
+        {"a", "B", -1, -1},
+        {"B", "a", 1, 1},
+        {"abc", "ABC", 0, 1},
+        {"ab", "abc", -1, -1},
+        {"ab", "ab\xc3\xa9", -1, -1},
+        {"ab\xc3\xa9", "abd", 1, 1},
+        {"abd", "ab\xc3\xa9", -1, -1},
+        {"x\xc3\xa9", "X\xc3\x89", 0, 1},
+        {"\xc3\xa9z", "\xc3\x89y", 1, 1},
+        {"a\xc3\xa9", "b", -1, -1},
+        {"_", "\xc3\xa9", -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(CompareNamesIgnoringCase(c.a, c.b), c.ignoringCase);
+        EXPECT_EQ(CompareNames(c.a, c.b), c.exact);
+    }
+}
+
 TEST(Folder, NeverOpensALinkAsAFolder) {
     const Sandbox box;
     box.Make("r", {{"real/"}, {"jump", {}, 0, "real"}});
